@@ -1,0 +1,13 @@
+#pragma once
+// The sub-commands of orvane-cli. Each returns the process's exit code:
+// 0 success, 1 failure, 2 usage error.
+
+namespace orvane::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int RunSearch(int argc, char** argv);
+
+}  // namespace orvane::cli

@@ -1,0 +1,48 @@
+#pragma once
+// The cameras of the latest search: one record per MAC, in ascending numeric
+// order of address; among equal addresses the record added last stands first.
+
+#include "discovery/CameraRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace orvane {
+
+class CameraDirectory {
+public:
+    CameraDirectory() = default;
+    ~CameraDirectory() { clear(); }
+    CameraDirectory(const CameraDirectory&) = delete;
+    CameraDirectory& operator=(const CameraDirectory&) = delete;
+
+    void clear();
+    bool isNewMac(const char* mac) const;
+    void addSearchAnswer(const char* mac, const char* ip, const char* version, const char* xy,
+                         const char* uid, int32_t keyId);
+    // Adds a copy of record's values at its place in the order.
+    void insert(const CameraRecord& record);
+
+    const CameraRecord* head() const { return head_.get(); }
+    size_t size() const;
+
+private:
+    std::unique_ptr<CameraRecord> head_;
+};
+
+// Sets the record's four octets from its ip text, each part read as atoi does.
+void SplitAddress(CameraRecord& record);
+
+// Splits "X&Y" at its first '&'; a missing part reads as 0.
+void SplitXY(const char* xy, int32_t& x, int32_t& y);
+
+// The process-wide directory and the operations on it.
+CameraDirectory& TheCameraDirectory();
+void ClearCameras();
+bool IsNewMac(const char* mac);
+void AddSearchAnswer(const char* mac, const char* ip, const char* version, const char* xy,
+                     const char* uid, int32_t keyId);
+void InsertCamera(const CameraRecord& record);
+
+}  // namespace orvane

@@ -1,0 +1,68 @@
+#include "discovery/SearchExchange.h"
+
+#include "discovery/CameraDirectory.h"
+#include "discovery/SearchAnswer.h"
+#include "platform/JobReports.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+namespace orvane {
+
+bool SearchExchange::init()
+{
+    socket_ = Socket::udp();
+    socket_.setBroadcast(true);
+    socket_.setReceiveBuffer(kSearchReceiveBuffer_bytes);
+    // No address reuse: a second copy of the program must fail to bind.
+    if (!socket_.bindTo(MakeAnyAddress(kSearchLocalPort)))
+        return false;
+    destination_ = MakeAnyAddress(kSearchCameraPort);
+    destination_.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    ready_ = true;
+    return true;
+}
+
+bool SearchExchange::search()
+{
+    ClearCameras();
+    uint8_t request[kSearchRequestSize];
+    BuildSearchRequest(request);
+    if (ready_)
+        socket_.sendTo(request, sizeof request, destination_);
+    collectAnswers();
+    PostJobReport(kMsgJobProgress, -1, -1);
+    SendJobReport(kMsgSearchFinished, 0, 0);
+    return true;
+}
+
+void SearchExchange::collectAnswers()
+{
+    if (!ready_)
+        return;  // the wait of a search without a bound socket fails at once
+    uint8_t datagram[kSearchAnswerSize];
+    SearchAnswer answer;
+    // The time-out restarts after every datagram: a search lasts until a 2 s
+    // gap in the answers, however many cameras there are.
+    while (socket_.waitReadable(kSearchTimeout_ms) > 0) {
+        std::memset(datagram, 0, sizeof datagram);
+        sockaddr_in sender{};
+        if (socket_.receiveDatagram(datagram, sizeof datagram, sender) < 1)
+            continue;
+        DecodeSearchAnswer(datagram, sender, answer);
+        AddSearchAnswer(answer.mac, answer.ip, answer.version, answer.xy, answer.uid, answer.keyId);
+    }
+}
+
+SearchExchange& TheSearchExchange()
+{
+    static SearchExchange exchange;
+    return exchange;
+}
+
+bool InitSearchSocket() { return TheSearchExchange().init(); }
+
+bool SearchIpc() { return TheSearchExchange().search(); }
+
+}  // namespace orvane

@@ -1,0 +1,35 @@
+#pragma once
+// The discovery exchange: one UDP socket on port 10088 for the life of the
+// process, and the search that broadcasts a request and collects answers
+// until 2 s pass without one.
+
+#include "platform/Socket.h"
+
+namespace orvane {
+
+constexpr int kSearchTimeout_ms = 2000;
+// Large enough that a burst of answers from a thousand cameras is not dropped
+// by the kernel before the search reads it.
+constexpr int kSearchReceiveBuffer_bytes = 4 * 1024 * 1024;
+
+class SearchExchange {
+public:
+    bool init();
+    // Empties the directory, broadcasts once, collects answers, then reports
+    // the end to the progress window (posted) and the main window (sent).
+    bool search();
+    bool ready() const { return ready_; }
+
+private:
+    void collectAnswers();
+
+    Socket socket_;
+    sockaddr_in destination_{};
+    bool ready_ = false;
+};
+
+SearchExchange& TheSearchExchange();
+bool InitSearchSocket();
+bool SearchIpc();
+
+}  // namespace orvane

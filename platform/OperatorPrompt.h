@@ -1,0 +1,23 @@
+#pragma once
+// Operator prompts: the owner-less message boxes of the protocol operations
+// and of start-up (caption "Error", one OK button). The core only calls
+// ShowOperatorMessage; the windows, the command line and the tests each
+// install a prompt of their own.
+
+namespace orvane {
+
+class OperatorPrompt {
+public:
+    virtual ~OperatorPrompt() = default;
+    // Returns only after the operator has dismissed the message. May be
+    // called from any thread.
+    virtual void showMessage(const char* text) = 0;
+};
+
+// Installs the process's prompt; nullptr removes it. Returns the previous one.
+OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt);
+
+// Shows text in the installed prompt; without one the text goes to stderr.
+void ShowOperatorMessage(const char* text);
+
+}  // namespace orvane

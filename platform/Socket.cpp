@@ -1,0 +1,163 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace orvane {
+
+Socket& Socket::operator=(Socket&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+Socket Socket::udp() { return Socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)); }
+
+Socket Socket::tcp() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
+
+int Socket::release() { return std::exchange(fd_, -1); }
+
+void Socket::close()
+{
+    if (fd_ >= 0)
+        ::close(std::exchange(fd_, -1));
+}
+
+bool Socket::setBroadcast(bool on)
+{
+    int value = on ? 1 : 0;
+    return ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
+}
+
+bool Socket::setReceiveBuffer(int bytes)
+{
+    // SO_RCVBUFFORCE passes net.core.rmem_max when the process may; the plain
+    // option is the fallback for unprivileged runs.
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0)
+        return true;
+    return ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+int Socket::receiveBuffer() const
+{
+    int value = 0;
+    socklen_t length = sizeof value;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &value, &length) != 0)
+        return -1;
+    return value;
+}
+
+bool Socket::setTimeouts_ms(int send_ms, int receive_ms)
+{
+    timeval sendTimeout{send_ms / 1000, (send_ms % 1000) * 1000};
+    timeval receiveTimeout{receive_ms / 1000, (receive_ms % 1000) * 1000};
+    bool ok = ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout) == 0;
+    ok = ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &receiveTimeout, sizeof receiveTimeout) == 0 && ok;
+    return ok;
+}
+
+bool Socket::bindTo(const sockaddr_in& local)
+{
+    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+bool Socket::connectTo(const sockaddr_in& remote, int timeout_ms)
+{
+    if (fd_ < 0 || remote.sin_addr.s_addr == INADDR_NONE)
+        return false;
+    int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) != 0)
+        return false;
+    int rc = ::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
+    if (rc != 0 && errno == EINPROGRESS) {
+        pollfd pending{fd_, POLLOUT, 0};
+        do {
+            rc = ::poll(&pending, 1, timeout_ms);
+        } while (rc < 0 && errno == EINTR);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (rc == 1 && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+            rc = 0;
+        else
+            rc = -1;
+    }
+    if (::fcntl(fd_, F_SETFL, flags) != 0)
+        return false;
+    return rc == 0;
+}
+
+ssize_t Socket::send(const void* data, size_t length)
+{
+    ssize_t sent;
+    do {
+        sent = ::send(fd_, data, length, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent;
+}
+
+ssize_t Socket::sendTo(const void* data, size_t length, const sockaddr_in& remote)
+{
+    return ::sendto(fd_, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&remote),
+                    sizeof remote);
+}
+
+ssize_t Socket::receive(void* buffer, size_t capacity)
+{
+    ssize_t got;
+    do {
+        got = ::recv(fd_, buffer, capacity, 0);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender)
+{
+    socklen_t length = sizeof sender;
+    ssize_t got = ::recvfrom(fd_, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sender),
+                             &length);
+    if (got > static_cast<ssize_t>(capacity))
+        return -1;
+    return got;
+}
+
+int Socket::waitReadable(int timeout_ms) const
+{
+    // poll rather than select: a descriptor above FD_SETSIZE must not overrun a set.
+    if (fd_ < 0)
+        return -1;
+    pollfd readable{fd_, POLLIN, 0};
+    int rc = ::poll(&readable, 1, timeout_ms);
+    if (rc < 0 || readable.revents & POLLNVAL)
+        return -1;
+    return rc == 0 ? 0 : 1;
+}
+
+sockaddr_in MakeAddress(const char* dotted, unsigned short port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = ::inet_addr(dotted);
+    return address;
+}
+
+sockaddr_in MakeAnyAddress(unsigned short port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    return address;
+}
+
+}  // namespace orvane

@@ -1,0 +1,63 @@
+#pragma once
+// An owned POSIX socket: closed exactly once, on every path.
+
+#include <netinet/in.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace orvane {
+
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() { close(); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    Socket(Socket&& other) noexcept : fd_(other.release()) {}
+    Socket& operator=(Socket&& other) noexcept;
+
+    static Socket udp();
+    static Socket tcp();
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    int release();
+    void close();
+
+    bool setBroadcast(bool on);
+    bool setReceiveBuffer(int bytes);
+    int receiveBuffer() const;
+    bool setTimeouts_ms(int send_ms, int receive_ms);
+    bool bindTo(const sockaddr_in& local);
+
+    // A bounded connect: the camera tool waits about as long as the original
+    // platform does (about 20 s), not Linux's two minutes.
+    bool connectTo(const sockaddr_in& remote, int timeout_ms = kConnectTimeout_ms);
+
+    // Every send uses MSG_NOSIGNAL: a peer that closes mid-transfer is a failed
+    // send, never a SIGPIPE that kills the process.
+    ssize_t send(const void* data, size_t length);
+    ssize_t sendTo(const void* data, size_t length, const sockaddr_in& remote);
+    ssize_t receive(void* buffer, size_t capacity);
+
+    // Receives one datagram into buffer. A datagram longer than capacity is
+    // consumed and reported as -1, so a cut datagram never passes as whole.
+    ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender);
+
+    // 1 when readable, 0 on time-out, -1 on error.
+    int waitReadable(int timeout_ms) const;
+
+    static constexpr int kConnectTimeout_ms = 20000;
+
+private:
+    int fd_ = -1;
+};
+
+// IPv4 socket address from dotted-decimal text as inet_addr reads it; a text
+// that is not an address gives INADDR_NONE, which no connect reaches.
+sockaddr_in MakeAddress(const char* dotted, unsigned short port);
+sockaddr_in MakeAnyAddress(unsigned short port);
+
+}  // namespace orvane

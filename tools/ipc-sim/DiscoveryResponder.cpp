@@ -1,0 +1,135 @@
+#include "tools/ipc-sim/DiscoveryResponder.h"
+
+#include "discovery/SearchAnswer.h"
+#include "tools/ipc-sim/SimAnswer.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace orvane::sim {
+namespace {
+
+struct ScheduledAnswer {
+    int at_ms;
+    size_t camera;
+};
+
+std::vector<ScheduledAnswer> Schedule(const std::vector<CameraSpec>& cameras)
+{
+    std::vector<ScheduledAnswer> plan;
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        const CameraSpec& c = cameras[i];
+        plan.push_back({c.delay_ms, i});
+        if (c.every_ms > 0) {
+            for (int t = c.delay_ms + c.every_ms; t < c.for_ms; t += c.every_ms)
+                plan.push_back({t, i});
+        }
+    }
+    std::stable_sort(plan.begin(), plan.end(),
+                     [](const ScheduledAnswer& a, const ScheduledAnswer& b) { return a.at_ms < b.at_ms; });
+    return plan;
+}
+
+std::string Dotted(const sockaddr_in& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+DiscoveryResponder::DiscoveryResponder(const SimConfig& config, EventLog& log) : config_(config), log_(log) {}
+
+DiscoveryResponder::~DiscoveryResponder() { stop(); }
+
+bool DiscoveryResponder::start(std::string& error)
+{
+    socket_ = Socket::udp();
+    int one = 1;
+    ::setsockopt(socket_.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    socket_.setBroadcast(true);
+    if (!socket_.bindTo(MakeAnyAddress(kSearchCameraPort))) {
+        error = std::string("cannot bind UDP port 6789: ") + std::strerror(errno);
+        return false;
+    }
+    listener_ = std::thread([this] { listen(); });
+    return true;
+}
+
+void DiscoveryResponder::stop()
+{
+    stopping_ = true;
+    if (listener_.joinable())
+        listener_.join();
+    for (std::thread& t : answerers_) {
+        if (t.joinable())
+            t.join();
+    }
+    answerers_.clear();
+}
+
+void DiscoveryResponder::listen()
+{
+    uint8_t request[1500];
+    while (!stopping_) {
+        if (socket_.waitReadable(100) <= 0)
+            continue;
+        sockaddr_in requester{};
+        ssize_t got = socket_.receiveDatagram(request, sizeof request, requester);
+        if (got < 0)
+            continue;
+        bool valid = got == static_cast<ssize_t>(kSearchRequestSize) &&
+                     std::memcmp(request, "kestrelwave", 11) == 0 && request[11] == 0 && request[12] == 2;
+        log_.write("search-request from=" + Dotted(requester) + ":" + std::to_string(ntohs(requester.sin_port)) +
+                   " bytes=" + std::to_string(got) + (valid ? " valid" : " invalid"));
+        if (valid)
+            answerers_.emplace_back([this, requester] { answer(requester); });
+    }
+}
+
+void DiscoveryResponder::answer(sockaddr_in requester)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    std::vector<std::vector<uint8_t>> datagrams;
+    for (const CameraSpec& c : config_.cameras)
+        datagrams.push_back(BuildAnswer(c));
+    for (const ScheduledAnswer& s : Schedule(config_.cameras)) {
+        while (!stopping_ && Clock::now() < start + std::chrono::milliseconds(s.at_ms))
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, s.at_ms)));
+        if (stopping_)
+            return;
+        sendFrom(config_.cameras[s.camera], datagrams[s.camera], requester);
+    }
+}
+
+bool DiscoveryResponder::sendFrom(const CameraSpec& camera, const std::vector<uint8_t>& datagram,
+                                  const sockaddr_in& to)
+{
+    // IP_PKTINFO picks the source address per datagram, so one socket serves
+    // every camera address without a descriptor per camera.
+    iovec data{const_cast<uint8_t*>(datagram.data()), datagram.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = const_cast<sockaddr_in*>(&to);
+    message.msg_namelen = sizeof to;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = ::inet_addr(camera.ip.c_str());
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    return ::sendmsg(socket_.fd(), &message, MSG_NOSIGNAL) == static_cast<ssize_t>(datagram.size());
+}
+
+}  // namespace orvane::sim

@@ -1,0 +1,154 @@
+#include "tools/ipc-sim/SimConfig.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace orvane::sim {
+namespace {
+
+bool ParseInt(const std::string& text, int& value)
+{
+    char* end = nullptr;
+    long parsed = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0')
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+std::vector<std::string> SplitList(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::stringstream stream(text);
+    std::string part;
+    while (std::getline(stream, part, separator))
+        parts.push_back(part);
+    return parts;
+}
+
+// A generated camera: distinct MACs 02:00:00:hh:hh:hh, spread over the addresses.
+CameraSpec GeneratedCamera(int index, const std::vector<std::string>& addresses)
+{
+    CameraSpec spec;
+    spec.ip = addresses[static_cast<size_t>(index) % addresses.size()];
+    spec.mac[0] = 0x02;
+    spec.mac[3] = static_cast<uint8_t>(index >> 16);
+    spec.mac[4] = static_cast<uint8_t>(index >> 8);
+    spec.mac[5] = static_cast<uint8_t>(index);
+    spec.version = "V3.1." + std::to_string(index % 10);
+    spec.xy = std::to_string(index % 499 + 1) + "&" + std::to_string(index % 99 + 1);
+    char uid[32];
+    std::snprintf(uid, sizeof uid, "SIMUID%016d", index);
+    spec.uid = uid;
+    spec.keyId = index + 1;
+    return spec;
+}
+
+}  // namespace
+
+bool ParseMac(const std::string& text, uint8_t (&mac)[6])
+{
+    std::string digits;
+    for (char c : text) {
+        if (c != ':')
+            digits += c;
+    }
+    if (digits.size() != 12)
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        char pair[3] = {digits[2 * i], digits[2 * i + 1], 0};
+        char* end = nullptr;
+        unsigned long value = std::strtoul(pair, &end, 16);
+        if (*end != '\0')
+            return false;
+        mac[i] = static_cast<uint8_t>(value);
+    }
+    return true;
+}
+
+bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error)
+{
+    for (const std::string& item : SplitList(text, ',')) {
+        size_t eq = item.find('=');
+        std::string key = eq == std::string::npos ? item : item.substr(0, eq);
+        std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+        bool ok = true;
+        if (key == "ip")
+            spec.ip = value;
+        else if (key == "mac")
+            ok = ParseMac(value, spec.mac);
+        else if (key == "version")
+            spec.version = value;
+        else if (key == "xy")
+            spec.xy = value;
+        else if (key == "uid")
+            spec.uid = value;
+        else if (key == "keyid")
+            ok = ParseInt(value, spec.keyId);
+        else if (key == "delay-ms")
+            ok = ParseInt(value, spec.delay_ms);
+        else if (key == "every-ms")
+            ok = ParseInt(value, spec.every_ms);
+        else if (key == "for-ms")
+            ok = ParseInt(value, spec.for_ms);
+        else if (key == "len")
+            ok = ParseInt(value, spec.length) && spec.length >= 1 && spec.length <= 65000;
+        else if (key == "fill" && (value == "full" || value == "normal"))
+            spec.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
+        else
+            ok = false;
+        if (!ok) {
+            error = "bad camera field '" + item + "'";
+            return false;
+        }
+    }
+    if (spec.ip.empty()) {
+        error = "camera without ip=";
+        return false;
+    }
+    return true;
+}
+
+bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
+{
+    std::vector<std::string> addresses;
+    int generated = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--camera" && value(text)) {
+            CameraSpec spec;
+            if (!ParseCameraSpec(text, spec, error))
+                return false;
+            config.cameras.push_back(spec);
+        } else if (arg == "--cameras" && value(text) && ParseInt(text, generated) && generated >= 0) {
+        } else if (arg == "--addresses" && value(text)) {
+            addresses = SplitList(text, ',');
+        } else if (arg == "--ready-file" && value(text)) {
+            config.readyFile = text;
+        } else if (arg == "--log" && value(text)) {
+            config.logFile = text;
+        } else if (arg == "--run-ms" && value(text) && ParseInt(text, config.runFor_ms)) {
+        } else {
+            error = "bad argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (generated > 0 && addresses.empty()) {
+        error = "--cameras needs --addresses";
+        return false;
+    }
+    for (int i = 0; i < generated; ++i)
+        config.cameras.push_back(GeneratedCamera(i, addresses));
+    return true;
+}
+
+}  // namespace orvane::sim

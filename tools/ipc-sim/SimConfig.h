@@ -1,0 +1,46 @@
+#pragma once
+// What the simulator plays: a set of cameras, each with the values of its
+// search answer and the quirks a test asks of it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvane::sim {
+
+enum class AnswerFill {
+    Normal,     // texts end at a zero byte inside their slots
+    FullSlots,  // every text slot filled to the brim, no zero byte
+};
+
+struct CameraSpec {
+    std::string ip;
+    uint8_t mac[6] = {};
+    std::string version = "V1.0.0";
+    std::string xy = "1&1";
+    std::string uid = "SIMUID0000000000000001";
+    int32_t keyId = 1;
+    int delay_ms = 0;     // answer this late after the request
+    int every_ms = 0;     // then again every every_ms ...
+    int for_ms = 0;       // ... while less than for_ms have passed since the request
+    int length = 208;     // datagram length: shorter cuts the answer, longer pads it
+    AnswerFill fill = AnswerFill::Normal;
+};
+
+struct SimConfig {
+    std::vector<CameraSpec> cameras;
+    std::string readyFile;  // written once every port listens
+    std::string logFile;    // one line per event, for tests to read
+    int runFor_ms = 0;      // 0: until SIGTERM or SIGINT
+};
+
+// Parses the command line; on an error writes a message to error and returns false.
+bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error);
+
+// Parses one "key=value,key=value" camera description into spec.
+bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error);
+
+// Parses "001a2b3c4d5e" or "00:1a:2b:3c:4d:5e".
+bool ParseMac(const std::string& text, uint8_t (&mac)[6]);
+
+}  // namespace orvane::sim

@@ -1,0 +1,83 @@
+// ipc-sim: plays many cameras at once on a test LAN. Each camera answers the
+// search from an address of its own; see --help.
+
+#include "tools/ipc-sim/DiscoveryResponder.h"
+#include "tools/ipc-sim/EventLog.h"
+#include "tools/ipc-sim/SimConfig.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+const char kUsage[] =
+    "usage: ipc-sim [OPTIONS]\n"
+    "  --camera SPEC       one camera; SPEC is key=value[,key=value...]:\n"
+    "                        ip=A (required), mac=001a2b3c4d5e, version=V, xy=X&Y, uid=U, keyid=N,\n"
+    "                        delay-ms=N (answer late), every-ms=N,for-ms=N (answer repeatedly),\n"
+    "                        len=N (datagram length: 1 cuts, 300 pads), fill=full (text slots\n"
+    "                        without zero bytes)\n"
+    "  --cameras N         N generated cameras with distinct MACs, spread over --addresses\n"
+    "  --addresses A,B,... addresses for generated cameras\n"
+    "  --log FILE          append one line per received request, frame or upload\n"
+    "  --ready-file FILE   written once every port listens\n"
+    "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n";
+
+void WriteReadyFile(const std::string& path)
+{
+    if (path.empty())
+        return;
+    std::string temporary = path + ".tmp";
+    if (FILE* f = std::fopen(temporary.c_str(), "w")) {
+        std::fprintf(f, "%d\n", static_cast<int>(::getpid()));
+        std::fclose(f);
+        std::rename(temporary.c_str(), path.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    orvane::sim::SimConfig config;
+    std::string error;
+    if (!orvane::sim::ParseSimArgs(argc, argv, config, error)) {
+        std::fprintf(stderr, "ipc-sim: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGINT, RequestStop);
+
+    orvane::sim::EventLog log(config.logFile);
+    orvane::sim::DiscoveryResponder discovery(config, log);
+    if (!discovery.start(error)) {
+        std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
+        return 1;
+    }
+    WriteReadyFile(config.readyFile);
+
+    const auto start = std::chrono::steady_clock::now();
+    while (!stopRequested) {
+        if (config.runFor_ms > 0 &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(config.runFor_ms))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    discovery.stop();
+    return 0;
+}
