@@ -1,0 +1,121 @@
+// The search on loopback: answers come from a local socket sending to port
+// 10088, which is what a camera's answer looks like to the exchange.
+
+#include "discovery/CameraDirectory.h"
+#include "discovery/SearchAnswer.h"
+#include "discovery/SearchExchange.h"
+#include "tests/support/Recorders.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void SendToSearchPort(const std::vector<uint8_t>& datagram)
+{
+    Socket s = Socket::udp();
+    ASSERT_EQ(s.sendTo(datagram.data(), datagram.size(), MakeAddress("127.0.0.1", kSearchLocalPort)),
+              static_cast<ssize_t>(datagram.size()));
+}
+
+std::vector<uint8_t> Answer(uint8_t lastMacByte, size_t length = kSearchAnswerSize)
+{
+    std::vector<uint8_t> d(length, 0);
+    if (length > 28)
+        d[28] = lastMacByte;
+    return d;
+}
+
+double SecondsOf(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// One process holds port 10088 for all cases, as the program does.
+class SearchExchangeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(InitSearchSocket()); }
+    test::RecordingReports reports;
+};
+
+TEST_F(SearchExchangeTest, WaitingDatagramsCountAndOversizedOnesAreDropped)
+{
+    SendToSearchPort(Answer(1));
+    SendToSearchPort(Answer(2, 300));  // longer than 208: dropped whole
+    SendToSearchPort(Answer(3, 209));
+    SendToSearchPort(Answer(4, 208));
+    SendToSearchPort(Answer(1));  // repeated MAC
+    auto start = Clock::now();
+    EXPECT_TRUE(SearchIpc());
+    double took = SecondsOf(Clock::now() - start);
+    EXPECT_GE(took, 1.9);
+    EXPECT_LT(took, 3.0);
+
+    std::vector<std::string> macs;
+    for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())
+        macs.emplace_back(r->mac);
+    EXPECT_EQ(macs, (std::vector<std::string>{"000000000004", "000000000001"}));
+    EXPECT_STREQ(TheCameraDirectory().head()->ip, "127.0.0.1");
+}
+
+TEST_F(SearchExchangeTest, EndsWithQueuedProgressReportThenSentRefill)
+{
+    reports.onReport = [](const test::Report& r) {
+        // The refill reads the directory while the search is still inside its call.
+        if (r.message == kMsgSearchFinished) {
+            EXPECT_EQ(TheCameraDirectory().size(), 1u);
+        }
+    };
+    SendToSearchPort(Answer(9));
+    SearchIpc();
+    EXPECT_EQ(reports.reports(), (std::vector<test::Report>{{kMsgJobProgress, -1, -1, Delivery::Post},
+                                                            {kMsgSearchFinished, 0, 0, Delivery::Send}}));
+}
+
+TEST_F(SearchExchangeTest, ForgetsEarlierCamerasAndDropsReportsWithoutProgressWindow)
+{
+    SendToSearchPort(Answer(5));
+    SearchIpc();
+    ASSERT_EQ(TheCameraDirectory().size(), 1u);
+    reports.progressWindowOpen = false;
+    SearchIpc();
+    EXPECT_EQ(TheCameraDirectory().size(), 0u);
+    EXPECT_EQ(reports.reports().back(), (test::Report{kMsgSearchFinished, 0, 0, Delivery::Send}));
+}
+
+TEST_F(SearchExchangeTest, TimeOutRestartsAfterEveryDatagram)
+{
+    std::thread camera([] {
+        for (uint8_t i = 1; i <= 3; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            SendToSearchPort(Answer(static_cast<uint8_t>(0x40 + i)));
+        }
+    });
+    auto start = Clock::now();
+    SearchIpc();
+    double took = SecondsOf(Clock::now() - start);
+    camera.join();
+    EXPECT_EQ(TheCameraDirectory().size(), 3u);
+    EXPECT_GE(took, 5.4);  // 3 x 1.2 s of answers, then a 2 s gap
+    EXPECT_LT(took, 6.8);
+}
+
+TEST(SearchExchangeSecondCopy, CannotBindAndSearchesEndAtOnceEmpty)
+{
+    SearchExchange holder;  // the suite's socket may not exist yet
+    holder.init();
+    SearchExchange second;
+    EXPECT_FALSE(second.init());
+    SendToSearchPort(Answer(7));
+    auto start = Clock::now();
+    EXPECT_TRUE(second.search());
+    EXPECT_LT(SecondsOf(Clock::now() - start), 0.5);
+    EXPECT_EQ(TheCameraDirectory().size(), 0u);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,77 @@
+#pragma once
+// Recording stand-ins for the windows: what a test installs in place of the
+// message boxes and the progress and main windows.
+
+#include "platform/JobReports.h"
+#include "platform/OperatorPrompt.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace orvane::test {
+
+class RecordingPrompt : public OperatorPrompt {
+public:
+    RecordingPrompt() { previous_ = InstallOperatorPrompt(this); }
+    ~RecordingPrompt() override { InstallOperatorPrompt(previous_); }
+    void showMessage(const char* text) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.emplace_back(text);
+    }
+    std::vector<std::string> messages()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return messages_;
+    }
+
+private:
+    OperatorPrompt* previous_ = nullptr;
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+struct Report {
+    unsigned message;
+    long wParam;
+    long lParam;
+    Delivery delivery;
+    bool operator==(const Report&) const = default;
+};
+
+// Records every report; the progress window counts as open while
+// progressWindowOpen is true. onReport runs inside delivery.
+class RecordingReports : public JobReportSink {
+public:
+    RecordingReports() { previous_ = InstallJobReportSink(this); }
+    ~RecordingReports() override { InstallJobReportSink(previous_); }
+    bool deliver(unsigned message, long wParam, long lParam, Delivery delivery) override
+    {
+        if (message == kMsgJobProgress && !progressWindowOpen)
+            return false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reports_.push_back({message, wParam, lParam, delivery});
+        }
+        if (onReport)
+            onReport(reports_.back());
+        return true;
+    }
+    std::vector<Report> reports()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reports_;
+    }
+
+    bool progressWindowOpen = true;
+    std::function<void(const Report&)> onReport;
+
+private:
+    JobReportSink* previous_ = nullptr;
+    std::mutex mutex_;
+    std::vector<Report> reports_;
+};
+
+}  // namespace orvane::test
