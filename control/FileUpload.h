@@ -1,0 +1,44 @@
+#pragma once
+// File uploads: a header frame "#kind&size&digest#", the file's bytes in
+// paced chunks, then one reply from the camera that becomes the result code
+// of the final progress report. Each upload runs on a worker thread of the
+// progress window and returns true when it got as far as the final report.
+
+#include <cstdint>
+
+namespace orvane {
+
+inline constexpr char kLinkIpcErrorUpper[] = "Link IPC Error";  // kind 2 and address lists
+inline constexpr char kLinkIpcErrorLower[] = "Link IPC error";  // kind 4
+inline constexpr char kUploadSendError[] = "Send Data error";
+inline constexpr char kUploadReadError[] = "Read the File error";
+// A file that cannot be opened once the camera is connected is told to the
+// operator like a file that cannot be read.
+inline constexpr char kUploadOpenError[] = "Read the File error";
+inline constexpr char kUploadTooLarge[] = "File too large: at most 2147483647 bytes can be sent";
+
+constexpr int64_t kMaxUploadSize = 2147483647;  // the header's size is a signed 32-bit value
+constexpr int kUploadChunkSize = 10240;
+constexpr int kChunkPause_ms = 100;
+constexpr int kUploadReplySize = 1024;
+
+// The address-list camera gives up a stalled send or a missing reply after 5 s.
+constexpr int kOnvifSocketTimeout_ms = 5000;
+// A firmware camera that stops reading or never replies ends the upload after
+// a minute instead of holding the progress window open forever.
+constexpr int kFirmwareSendStall_ms = 60000;
+constexpr int kFirmwareReplyWait_ms = 60000;
+
+// Result codes of the final report.
+constexpr int kUploadNoReply = 0;
+constexpr int kOnvifAccepted = 2;
+
+// Progress in per mille after sent of size bytes: the ratio rounded to single
+// precision, then scaled and truncated (16000 bytes, 10240 sent: 639).
+int UploadPermille(int64_t sent, int64_t size);
+
+bool UpdateIpcKind2(const char* path, const char* address);
+bool UpdateIpcKind4(const char* path, const char* address);
+bool UpdateIpcOnvifIps(const char* path, const char* address);
+
+}  // namespace orvane

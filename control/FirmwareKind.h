@@ -1,0 +1,13 @@
+#pragma once
+// Which firmware upload a path goes out as: kind 2 only when the path begins
+// with the six characters "zImage" (case-sensitive), kind 4 in every other
+// case, "zImage" further on included.
+
+namespace orvane {
+
+int FirmwareKindForPath(const char* path);
+
+// Uploads a firmware file with the kind its path chooses.
+bool UpdateIpcFirmware(const char* path, const char* address);
+
+}  // namespace orvane
