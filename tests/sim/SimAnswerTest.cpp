@@ -1,0 +1,72 @@
+// The simulator must send what a real camera sends, or the end-to-end tests
+// prove nothing: its answers decode back to the camera it was told to play.
+
+#include "discovery/SearchAnswer.h"
+#include "platform/Socket.h"
+#include "tools/ipc-sim/SimAnswer.h"
+#include "tools/ipc-sim/SimConfig.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace orvane::sim {
+namespace {
+
+SearchAnswer Decode(const std::vector<uint8_t>& datagram)
+{
+    uint8_t buffer[kSearchAnswerSize] = {};
+    std::memcpy(buffer, datagram.data(), std::min(datagram.size(), sizeof buffer));
+    SearchAnswer answer;
+    DecodeSearchAnswer(buffer, orvane::MakeAddress("10.77.0.11", 0), answer);
+    return answer;
+}
+
+TEST(SimAnswer, DecodesBackToTheCameraSpec)
+{
+    CameraSpec camera;
+    std::string error;
+    ASSERT_TRUE(ParseCameraSpec("ip=10.77.0.11,mac=00:1A:2b:3c:4d:5e,version=V2.4.3,xy=120&45,"
+                                "uid=ABCDEFGHIJKLMNOPQRSTUVW,keyid=-7",
+                                camera, error));
+    std::vector<uint8_t> datagram = BuildAnswer(camera);
+    ASSERT_EQ(datagram.size(), kSearchAnswerSize);
+    SearchAnswer a = Decode(datagram);
+    EXPECT_STREQ(a.mac, "001a2b3c4d5e");
+    EXPECT_STREQ(a.version, "V2.4.3");
+    EXPECT_STREQ(a.xy, "120&45");
+    EXPECT_STREQ(a.uid, "ABCDEFGHIJKLMNOPQRSTUVW");  // 23 characters: the most a normal slot holds
+    EXPECT_EQ(a.keyId, -7);
+}
+
+TEST(SimAnswer, LengthAndFillShapeTheDatagram)
+{
+    CameraSpec camera;
+    camera.ip = "10.77.0.11";
+    camera.length = 1;
+    EXPECT_EQ(BuildAnswer(camera).size(), 1u);
+    camera.length = 300;
+    EXPECT_EQ(BuildAnswer(camera).size(), 300u);
+    camera.length = 208;
+    camera.fill = AnswerFill::FullSlots;
+    camera.version = "V1";
+    std::vector<uint8_t> full = BuildAnswer(camera);
+    for (size_t i = kAnswerVersionOffset; i < kSearchAnswerSize; ++i)
+        EXPECT_NE(full[i], 0) << "offset " << i;
+}
+
+TEST(SimConfig, RefusesMalformedCameras)
+{
+    const char* bad[] = {"mac=001a2b3c4d5e", "ip=1.2.3.4,mac=001a2b3c4d", "ip=1.2.3.4,mac=zz1a2b3c4d5e",
+                         "ip=1.2.3.4,keyid=abc", "ip=1.2.3.4,len=0", "ip=1.2.3.4,colour=red"};
+    for (const char* text : bad) {
+        CameraSpec camera;
+        std::string error;
+        EXPECT_FALSE(ParseCameraSpec(text, camera, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+}  // namespace
+}  // namespace orvane::sim
