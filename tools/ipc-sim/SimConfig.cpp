@@ -28,6 +28,39 @@ std::vector<std::string> SplitList(const std::string& text, char separator)
     return parts;
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%20%2012x" gives "  12x": a reply may hold blanks and commas that the
+// command line would otherwise split.
+bool PercentDecode(const std::string& text, std::string& out)
+{
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return false;
+        int high = HexDigit(text[i + 1]);
+        int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0)
+            return false;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
 // A generated camera: distinct MACs 02:00:00:hh:hh:hh, spread over the addresses.
 CameraSpec GeneratedCamera(int index, const std::vector<std::string>& addresses)
 {
@@ -95,6 +128,18 @@ bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
             ok = ParseInt(value, spec.for_ms);
         else if (key == "len")
             ok = ParseInt(value, spec.length) && spec.length >= 1 && spec.length <= 65000;
+        else if (key == "reply")
+            ok = PercentDecode(value, spec.reply);
+        else if (key == "upload" && value == "reply")
+            spec.upload = UploadEnding::Reply;
+        else if (key == "upload" && value == "close")
+            spec.upload = UploadEnding::Close;
+        else if (key == "upload" && value == "silent")
+            spec.upload = UploadEnding::Silent;
+        else if (key == "upload" && value == "cut")
+            spec.upload = UploadEnding::Cut;
+        else if (key == "port" && (value == "refuse" || value == "open"))
+            spec.refuseCommands = value == "refuse";
         else if (key == "fill" && (value == "full" || value == "normal"))
             spec.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
         else

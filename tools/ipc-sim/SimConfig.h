@@ -8,6 +8,14 @@
 
 namespace orvane::sim {
 
+// How a camera's command port ends an upload once the data is in.
+enum class UploadEnding {
+    Reply,   // send the reply text, then go on reading frames
+    Close,   // close without a reply
+    Silent,  // never reply; keep the connection until the peer closes it
+    Cut,     // close after half of the data has arrived
+};
+
 enum class AnswerFill {
     Normal,     // texts end at a zero byte inside their slots
     FullSlots,  // every text slot filled to the brim, no zero byte
@@ -25,6 +33,9 @@ struct CameraSpec {
     int for_ms = 0;       // ... while less than for_ms have passed since the request
     int length = 208;     // datagram length: shorter cuts the answer, longer pads it
     AnswerFill fill = AnswerFill::Normal;
+    std::string reply = "1";  // an upload's reply text (%HH decoded on parsing)
+    UploadEnding upload = UploadEnding::Reply;
+    bool refuseCommands = false;  // no listener on the command port
 };
 
 struct SimConfig {

@@ -1,6 +1,8 @@
 // ipc-sim: plays many cameras at once on a test LAN. Each camera answers the
-// search from an address of its own; see --help.
+// search from an address of its own and takes commands and uploads on
+// TCP 16101 there; see --help.
 
+#include "tools/ipc-sim/CommandPort.h"
 #include "tools/ipc-sim/DiscoveryResponder.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
@@ -25,7 +27,10 @@ const char kUsage[] =
     "                        ip=A (required), mac=001a2b3c4d5e, version=V, xy=X&Y, uid=U, keyid=N,\n"
     "                        delay-ms=N (answer late), every-ms=N,for-ms=N (answer repeatedly),\n"
     "                        len=N (datagram length: 1 cuts, 300 pads), fill=full (text slots\n"
-    "                        without zero bytes)\n"
+    "                        without zero bytes),\n"
+    "                        reply=TEXT (upload reply, %HH escapes, default 1),\n"
+    "                        upload=reply|close|silent|cut (close: no reply; silent: never reply;\n"
+    "                        cut: close after half the data), port=refuse (no TCP 16101)\n"
     "  --cameras N         N generated cameras with distinct MACs, spread over --addresses\n"
     "  --addresses A,B,... addresses for generated cameras\n"
     "  --log FILE          append one line per received request, frame or upload\n"
@@ -69,6 +74,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
         return 1;
     }
+    orvane::sim::CommandPort commands(config, log);
+    if (!commands.start(error)) {
+        std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
+        discovery.stop();
+        return 1;
+    }
     WriteReadyFile(config.readyFile);
 
     const auto start = std::chrono::steady_clock::now();
@@ -78,6 +89,7 @@ int main(int argc, char** argv)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    commands.stop();
     discovery.stop();
     return 0;
 }

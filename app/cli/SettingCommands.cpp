@@ -1,0 +1,122 @@
+// The settings window's operations on the command line, with the field
+// checks the window makes before it calls them.
+
+#include "app/cli/CliCommands.h"
+
+#include "control/SettingCommands.h"
+#include "platform/OperatorPrompt.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace orvane::cli {
+namespace {
+
+inline constexpr char kMacFieldError[] = "The MAC IS ERROR";
+inline constexpr char kXFieldError[] = "the value of X  is error";
+inline constexpr char kYFieldError[] = "the value of Y is error";
+inline constexpr char kUidFieldError[] = "The UID IS ERROR";
+
+constexpr int kMaxX = 499;
+constexpr int kMaxY = 99;
+constexpr size_t kMinUidLength = 20;
+
+int Usage(const char* text)
+{
+    std::fprintf(stderr, "usage: orvane-cli %s\n", text);
+    return kExitUsage;
+}
+
+int Outcome(bool sent) { return sent ? kExitOk : kExitFailed; }
+
+// A whole decimal number within int, nothing before or after it.
+bool ParseWholeInt(const char* text, int& value)
+{
+    errno = 0;
+    char* end = nullptr;
+    long parsed = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+bool IsMacField(const char* mac)
+{
+    if (std::strlen(mac) != kMacText)
+        return false;
+    for (const char* c = mac; *c; ++c) {
+        if (!std::strchr("0123456789abcdefABCDEF", *c))
+            return false;
+    }
+    return true;
+}
+
+// Shows the field's message and gives the failure exit code.
+int Refuse(const char* message)
+{
+    ShowOperatorMessage(message);
+    return kExitFailed;
+}
+
+}  // namespace
+
+int RunSetIp(int argc, char** argv)
+{
+    if (argc != 2)
+        return Usage("set-ip CAMERA NEW_ADDRESS");
+    return Outcome(SetIpcNet(argv[0], argv[1], nullptr));
+}
+
+int RunSetMac(int argc, char** argv)
+{
+    if (argc != 2)
+        return Usage("set-mac CAMERA MAC");
+    if (!IsMacField(argv[1]))
+        return Refuse(kMacFieldError);
+    return Outcome(SetIpcNet(argv[0], nullptr, argv[1]));
+}
+
+int RunSetNet(int argc, char** argv)
+{
+    if (argc != 3)
+        return Usage("set-net CAMERA NEW_ADDRESS MAC");
+    if (!IsMacField(argv[2]))
+        return Refuse(kMacFieldError);
+    return Outcome(SetIpcNet(argv[0], argv[1], argv[2]));
+}
+
+int RunSetUid(int argc, char** argv)
+{
+    if (argc != 2)
+        return Usage("set-uid CAMERA UID");
+    if (std::strlen(argv[1]) < kMinUidLength)
+        return Refuse(kUidFieldError);
+    return Outcome(SetIpcUid(argv[0], argv[1]));
+}
+
+int RunSetKeyId(int argc, char** argv)
+{
+    int keyId = 0;
+    if (argc != 2 || !ParseWholeInt(argv[1], keyId))
+        return Usage("set-keyid CAMERA KEYID   (KEYID a whole number)");
+    return Outcome(SetIpcKeyId(argv[0], keyId));
+}
+
+int RunSetXY(int argc, char** argv)
+{
+    if (argc != 3)
+        return Usage("set-xy CAMERA X Y");
+    int x = 0;
+    int y = 0;
+    if (!ParseWholeInt(argv[1], x) || x < 1 || x > kMaxX)
+        return Refuse(kXFieldError);
+    if (!ParseWholeInt(argv[2], y) || y < 1 || y > kMaxY)
+        return Refuse(kYFieldError);
+    return Outcome(SetIpcXY(argv[0], x, y));
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,134 @@
+// File uploads on the command line: the progress window becomes a bar on
+// stderr, and the final report's result code is printed on stdout.
+
+#include "app/cli/CliCommands.h"
+
+#include "control/FileUpload.h"
+#include "control/FirmwareKind.h"
+#include "platform/JobReports.h"
+#include "platform/OperatorPrompt.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace orvane::cli {
+namespace {
+
+constexpr int kBarWidth = 40;
+
+// Stands in for the progress window: (permille, -1) moves the bar, (-1, code)
+// ends the job with its result code.
+class ProgressBarSink : public JobReportSink {
+public:
+    bool deliver(unsigned message, long wParam, long lParam, Delivery) override
+    {
+        if (message != kMsgJobProgress)
+            return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (wParam == -1) {
+            if (drawn_)
+                std::fputc('\n', stderr);
+            drawn_ = false;
+            result_ = lParam;
+            finished_ = true;
+        } else if (lParam == -1) {
+            draw(wParam);
+        }
+        return true;
+    }
+
+    // Ends a drawn bar's line, so that what follows on stderr starts a line of its own.
+    void endLine()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (drawn_)
+            std::fputc('\n', stderr);
+        drawn_ = false;
+    }
+
+    bool finished() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return finished_;
+    }
+    long result() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return result_;
+    }
+
+private:
+    void draw(long permille)
+    {
+        long clamped = permille < 0 ? 0 : (permille > 1000 ? 1000 : permille);
+        int filled = static_cast<int>(clamped * kBarWidth / 1000);
+        char bar[kBarWidth + 1];
+        for (int i = 0; i < kBarWidth; ++i)
+            bar[i] = i < filled ? '#' : '.';
+        bar[kBarWidth] = '\0';
+        std::fprintf(stderr, "\r[%s] %4ld/1000", bar, clamped);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    mutable std::mutex mutex_;
+    bool drawn_ = false;
+    bool finished_ = false;
+    long result_ = 0;
+};
+
+// The upload's messages pass through here to end the bar's line first.
+class BarAwarePrompt : public OperatorPrompt {
+public:
+    BarAwarePrompt(ProgressBarSink& bar, OperatorPrompt* next) : bar_(bar), next_(next) {}
+    void showMessage(const char* text) override
+    {
+        bar_.endLine();
+        if (next_)
+            next_->showMessage(text);
+        else
+            std::fprintf(stderr, "%s\n", text);
+    }
+
+private:
+    ProgressBarSink& bar_;
+    OperatorPrompt* next_;
+};
+
+int RunUpload(int argc, char** argv, const char* usage, bool (*upload)(const char* path, const char* address))
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: orvane-cli %s\n", usage);
+        return kExitUsage;
+    }
+    ProgressBarSink sink;
+    OperatorPrompt* previousPrompt = InstallOperatorPrompt(nullptr);
+    BarAwarePrompt prompt(sink, previousPrompt);
+    InstallOperatorPrompt(&prompt);
+    JobReportSink* previous = InstallJobReportSink(&sink);
+    upload(argv[1], argv[0]);
+    InstallJobReportSink(previous);
+    InstallOperatorPrompt(previousPrompt);
+    // Without a final report the upload never got that far (no connection,
+    // a failed send): its message is on stderr and there is no code to print.
+    if (!sink.finished())
+        return kExitFailed;
+    const long code = sink.result();
+    std::fprintf(stdout, "%ld\n", code);
+    return code == 1 || code == kOnvifAccepted ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunUploadFirmware(int argc, char** argv)
+{
+    return RunUpload(argc, argv, "upload-firmware CAMERA FILE", UpdateIpcFirmware);
+}
+
+int RunUploadOnvif(int argc, char** argv)
+{
+    return RunUpload(argc, argv, "upload-onvif CAMERA FILE", UpdateIpcOnvifIps);
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# End-to-end cases of orvane-cli's setting and upload commands against the
+# simulator's command port on the test LAN, one case per run:
+#   control-cases.sh BUILD_DIR CASE
+# Each case starts its own test LAN and simulator and checks what the camera
+# recorded, the command's output and its exit code.
+set -euo pipefail
+build=$1
+case_name=$2
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cli="$build/bin/orvane-cli"
+cam=10.77.0.11
+work=$(mktemp -d /tmp/orvane-control.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+fail() { echo "FAIL: $*" >&2; [ ! -f "$work/log" ] || { echo "--- camera log" >&2; cat "$work/log" >&2; }; exit 1; }
+
+# run "SIM ARGS" [--in DIR] CLI-ARGS...: runs one orvane-cli command on the
+# LAN and leaves its stdout, stderr, exit code ($rc) and the simulator's log
+# in $work. The log is copied once the camera has seen the connection close
+# (a moment after the command when no frame came at all).
+run() {
+  local sim=$1; shift
+  local dir=$PWD
+  if [ "${1:-}" = --in ]; then dir=$2; shift 2; fi
+  "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" --sim "$sim" -- bash -c '
+    out=$1 dir=$2; shift 2
+    (cd "$dir" && "$@") > "$out/stdout" 2> "$out/stderr"
+    echo $? > "$out/rc"
+    sleep 0.3
+    if grep -q "^frame " "$ORVANE_SIM_LOG"; then
+      for _ in $(seq 40); do grep -q "^close " "$ORVANE_SIM_LOG" && break; sleep 0.05; done
+    fi
+    cp "$ORVANE_SIM_LOG" "$out/log"
+  ' _ "$work" "$dir" "$cli" "$@" || fail "test LAN failed"
+  rc=$(cat "$work/rc")
+}
+
+# The texts of the frames the camera received, one a line.
+frames() { sed -n 's/^frame camera=[^ ]* conn=[0-9]* text=//p' "$work/log"; }
+
+expect_rc() { [ "$rc" -eq "$1" ] || fail "exit $rc, expected $1 (stderr: $(cat "$work/stderr"))"; }
+expect_frames() {
+  local expected
+  expected=$(printf '%s\n' "$@")
+  [ "$(frames)" = "$expected" ] || fail "frames:
+$(frames)
+expected:
+$expected"
+  # Every frame whole, zeros after its text, all on one connection to this camera.
+  ! grep -qE '^(partial-frame|frame-tail) ' "$work/log" || fail "a frame was not 4096 bytes with zeros after its text"
+  [ "$(grep '^frame ' "$work/log" | cut -d' ' -f2,3 | sort -u)" = "camera=$cam conn=1" ] \
+    || fail "frames not on one connection to $cam"
+  grep -q "^close camera=$cam conn=1$" "$work/log" || fail "connection not closed"
+}
+expect_no_frame() { ! grep -q '^frame ' "$work/log" || fail "a frame was sent: $(frames)"; }
+expect_stderr() { grep -qxF -- "$1" "$work/stderr" || fail "stderr lacks '$1': $(cat "$work/stderr")"; }
+last_line() { tail -n 1 "$work/stdout"; }
+upload_line() { grep '^upload ' "$work/log" || true; }
+
+case "$case_name" in
+set-xy)
+  run "--camera ip=$cam" set-xy "$cam" 120 45
+  expect_rc 0
+  expect_frames "#3&3&120&45#" "#3&0&$cam#"
+  ;;
+set-net)
+  run "--camera ip=$cam" set-net "$cam" 10.77.0.60 AaBbCc001122
+  expect_rc 0
+  # MAC case kept in the colon form; the closing frame carries the MAC as typed.
+  expect_frames "#3&1&10.77.0.60#" "#3&2&Aa:Bb:Cc:00:11:22#" "#3&0&AaBbCc001122#"
+  ;;
+set-ip)
+  run "--camera ip=$cam" set-ip "$cam" 255.255.255.255
+  expect_rc 0
+  expect_frames "#3&1&255.255.255.255#" "#3&0&(null)#"
+  ;;
+set-mac-uid-keyid)
+  run "--camera ip=$cam" set-mac "$cam" 00112233aaff
+  expect_rc 0
+  expect_frames "#3&2&00:11:22:33:aa:ff#" "#3&0&00112233aaff#"
+  run "--camera ip=$cam" set-uid "$cam" ABCDEFGHIJ0123456789
+  expect_rc 0
+  expect_frames "#3&4&ABCDEFGHIJ0123456789#" "#3&0&$cam#"
+  # Bytes outside printable ASCII reach the camera unchanged; its log escapes them.
+  run "--camera ip=$cam" set-uid "$cam" $'UID\twith\\slash\xe9000000000'
+  expect_rc 0
+  expect_frames '#3&4&UID\x09with\\slash\xe9000000000#' "#3&0&$cam#"
+  run "--camera ip=$cam" set-keyid "$cam" -7
+  expect_rc 0
+  expect_frames "#3&5&-7#"
+  ;;
+refused)
+  run "--camera ip=$cam,port=refuse" set-xy "$cam" 1 1
+  expect_rc 1
+  expect_stderr "Link IPC error"
+  expect_no_frame
+  ;;
+field-checks)
+  # Each refused before any connection; the window's own message on stderr.
+  for args in "set-xy $cam 500 1|the value of X  is error" "set-xy $cam 0 1|the value of X  is error" \
+              "set-xy $cam 499 100|the value of Y is error" "set-xy $cam 1 0|the value of Y is error" \
+              "set-mac $cam 00112233445|The MAC IS ERROR" "set-mac $cam 00112233445g|The MAC IS ERROR" \
+              "set-net $cam 10.77.0.60 00:11:22:33:44:55|The MAC IS ERROR" \
+              "set-uid $cam ABCDEFGHIJ012345678|The UID IS ERROR"; do
+    # shellcheck disable=SC2086
+    run "--camera ip=$cam" ${args%|*}
+    expect_rc 1
+    expect_stderr "${args#*|}"
+    expect_no_frame
+  done
+  for args in "set-xy $cam 1" "set-keyid $cam 12x" "upload-onvif $cam"; do
+    # shellcheck disable=SC2086
+    run "--camera ip=$cam" $args
+    expect_rc 2
+    expect_no_frame
+  done
+  ;;
+upload-firmware)
+  head -c 25000 /dev/urandom > "$work/firmware.bin"
+  digest=$(md5sum "$work/firmware.bin" | cut -c1-16)
+  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  expect_rc 0
+  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
+  [ "$(frames)" = "#4&25000&$digest#" ] || fail "header $(frames)"
+  [ "$(upload_line)" = "upload camera=$cam conn=1 kind=4 size=25000 digest=$digest received=25000 md5ok=1" ] \
+    || fail "upload: $(upload_line)"
+  grep -q ' 409/1000' "$work/stderr" && grep -q ' 819/1000' "$work/stderr" || fail "progress: $(cat "$work/stderr")"
+  # A path that begins with zImage goes out as kind 2.
+  head -c 100 /dev/urandom > "$work/zImage-test"
+  run "--camera ip=$cam,reply=%20%2012x" --in "$work" upload-firmware "$cam" zImage-test
+  expect_rc 1
+  [ "$(last_line)" = 12 ] || fail "result $(last_line), expected 12"
+  upload_line | grep -q " kind=2 size=100 .* md5ok=1$" || fail "upload: $(upload_line)"
+  ;;
+upload-close)
+  head -c 25000 /dev/urandom > "$work/firmware.bin"
+  run "--camera ip=$cam,upload=close" upload-firmware "$cam" "$work/firmware.bin"
+  expect_rc 1
+  [ "$(last_line)" = 0 ] || fail "result $(last_line), expected 0"
+  upload_line | grep -q " md5ok=1$" || fail "upload: $(upload_line)"
+  ;;
+upload-cut)
+  # The camera drops the connection half-way: a failed send, no result code.
+  head -c 200000 /dev/urandom > "$work/firmware.bin"
+  run "--camera ip=$cam,upload=cut" upload-firmware "$cam" "$work/firmware.bin"
+  expect_rc 1
+  expect_stderr "Send Data error"
+  [ ! -s "$work/stdout" ] || fail "printed a result: $(cat "$work/stdout")"
+  upload_line | grep -q " size=200000 .* received=100000 md5ok=0$" || fail "upload: $(upload_line)"
+  ;;
+upload-onvif)
+  printf '10.77.0.20\n10.77.0.21\n' > "$work/onvif.txt"
+  run "--camera ip=$cam,reply=0" upload-onvif "$cam" "$work/onvif.txt"
+  expect_rc 0
+  [ "$(last_line)" = 2 ] || fail "result $(last_line), expected 2"
+  upload_line | grep -q " kind=6 size=22 .* received=22 md5ok=1$" || fail "upload: $(upload_line)"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "ok $case_name"
