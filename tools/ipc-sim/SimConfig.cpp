@@ -64,19 +64,19 @@ bool PercentDecode(const std::string& text, std::string& out)
 // A generated camera: distinct MACs 02:00:00:hh:hh:hh, spread over the addresses.
 CameraSpec GeneratedCamera(int index, const std::vector<std::string>& addresses)
 {
-    CameraSpec spec;
-    spec.ip = addresses[static_cast<size_t>(index) % addresses.size()];
-    spec.mac[0] = 0x02;
-    spec.mac[3] = static_cast<uint8_t>(index >> 16);
-    spec.mac[4] = static_cast<uint8_t>(index >> 8);
-    spec.mac[5] = static_cast<uint8_t>(index);
-    spec.version = "V3.1." + std::to_string(index % 10);
-    spec.xy = std::to_string(index % 499 + 1) + "&" + std::to_string(index % 99 + 1);
+    CameraSpec camera;
+    camera.ip = addresses[static_cast<size_t>(index) % addresses.size()];
+    camera.mac[0] = 0x02;
+    camera.mac[3] = static_cast<uint8_t>(index >> 16);
+    camera.mac[4] = static_cast<uint8_t>(index >> 8);
+    camera.mac[5] = static_cast<uint8_t>(index);
+    camera.version = "V3.1." + std::to_string(index % 10);
+    camera.xy = std::to_string(index % 499 + 1) + "&" + std::to_string(index % 99 + 1);
     char uid[32];
     std::snprintf(uid, sizeof uid, "SIMUID%016d", index);
-    spec.uid = uid;
-    spec.keyId = index + 1;
-    return spec;
+    camera.uid = uid;
+    camera.keyId = index + 1;
+    return camera;
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ bool ParseMac(const std::string& text, uint8_t (&mac)[6])
     return true;
 }
 
-bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error)
+bool ParseCameraSpec(const std::string& text, CameraSpec& camera, std::string& error)
 {
     for (const std::string& item : SplitList(text, ',')) {
         size_t eq = item.find('=');
@@ -109,39 +109,39 @@ bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
         std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
         bool ok = true;
         if (key == "ip")
-            spec.ip = value;
+            camera.ip = value;
         else if (key == "mac")
-            ok = ParseMac(value, spec.mac);
+            ok = ParseMac(value, camera.mac);
         else if (key == "version")
-            spec.version = value;
+            camera.version = value;
         else if (key == "xy")
-            spec.xy = value;
+            camera.xy = value;
         else if (key == "uid")
-            spec.uid = value;
+            camera.uid = value;
         else if (key == "keyid")
-            ok = ParseInt(value, spec.keyId);
+            ok = ParseInt(value, camera.keyId);
         else if (key == "delay-ms")
-            ok = ParseInt(value, spec.delay_ms);
+            ok = ParseInt(value, camera.delay_ms);
         else if (key == "every-ms")
-            ok = ParseInt(value, spec.every_ms);
+            ok = ParseInt(value, camera.every_ms);
         else if (key == "for-ms")
-            ok = ParseInt(value, spec.for_ms);
+            ok = ParseInt(value, camera.for_ms);
         else if (key == "len")
-            ok = ParseInt(value, spec.length) && spec.length >= 1 && spec.length <= 65000;
+            ok = ParseInt(value, camera.length) && camera.length >= 1 && camera.length <= 65000;
         else if (key == "reply")
-            ok = PercentDecode(value, spec.reply);
+            ok = PercentDecode(value, camera.reply);
         else if (key == "upload" && value == "reply")
-            spec.upload = UploadEnding::Reply;
+            camera.upload = UploadEnding::Reply;
         else if (key == "upload" && value == "close")
-            spec.upload = UploadEnding::Close;
+            camera.upload = UploadEnding::Close;
         else if (key == "upload" && value == "silent")
-            spec.upload = UploadEnding::Silent;
+            camera.upload = UploadEnding::Silent;
         else if (key == "upload" && value == "cut")
-            spec.upload = UploadEnding::Cut;
+            camera.upload = UploadEnding::Cut;
         else if (key == "port" && (value == "refuse" || value == "open"))
-            spec.refuseCommands = value == "refuse";
+            camera.refuseCommands = value == "refuse";
         else if (key == "fill" && (value == "full" || value == "normal"))
-            spec.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
+            camera.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
         else
             ok = false;
         if (!ok) {
@@ -149,7 +149,7 @@ bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& err
             return false;
         }
     }
-    if (spec.ip.empty()) {
+    if (camera.ip.empty()) {
         error = "camera without ip=";
         return false;
     }
@@ -170,10 +170,10 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         };
         std::string text;
         if (arg == "--camera" && value(text)) {
-            CameraSpec spec;
-            if (!ParseCameraSpec(text, spec, error))
+            CameraSpec camera;
+            if (!ParseCameraSpec(text, camera, error))
                 return false;
-            config.cameras.push_back(spec);
+            config.cameras.push_back(camera);
         } else if (arg == "--cameras" && value(text) && ParseInt(text, generated) && generated >= 0) {
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');

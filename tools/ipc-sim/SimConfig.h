@@ -48,8 +48,8 @@ struct SimConfig {
 // Parses the command line; on an error writes a message to error and returns false.
 bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error);
 
-// Parses one "key=value,key=value" camera description into spec.
-bool ParseCameraSpec(const std::string& text, CameraSpec& spec, std::string& error);
+// Parses one "key=value,key=value" camera description into camera.
+bool ParseCameraSpec(const std::string& text, CameraSpec& camera, std::string& error);
 
 // Parses "001a2b3c4d5e" or "00:1a:2b:3c:4d:5e".
 bool ParseMac(const std::string& text, uint8_t (&mac)[6]);

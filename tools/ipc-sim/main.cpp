@@ -23,7 +23,7 @@ void RequestStop(int) { stopRequested = 1; }
 
 const char kUsage[] =
     "usage: ipc-sim [OPTIONS]\n"
-    "  --camera SPEC       one camera; SPEC is key=value[,key=value...]:\n"
+    "  --camera DESC       one camera; DESC is key=value[,key=value...]:\n"
     "                        ip=A (required), mac=001a2b3c4d5e, version=V, xy=X&Y, uid=U, keyid=N,\n"
     "                        delay-ms=N (answer late), every-ms=N,for-ms=N (answer repeatedly),\n"
     "                        len=N (datagram length: 1 cuts, 300 pads), fill=full (text slots\n"
