@@ -9,6 +9,7 @@ build=$1
 case_name=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cli="$build/bin/orvane-cli"
+preload=()  # set by a case to run the command under env VAR=... assignments
 cam=10.77.0.11
 work=$(mktemp -d /tmp/orvane-control.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -32,7 +33,7 @@ run() {
       for _ in $(seq 40); do grep -q "^close " "$ORVANE_SIM_LOG" && break; sleep 0.05; done
     fi
     cp "$ORVANE_SIM_LOG" "$out/log"
-  ' _ "$work" "$dir" "$cli" "$@" || fail "test LAN failed"
+  ' _ "$work" "$dir" env "${preload[@]}" "$cli" "$@" || fail "test LAN failed"
   rc=$(cat "$work/rc")
 }
 
@@ -90,6 +91,23 @@ set-mac-uid-keyid)
   expect_rc 0
   expect_frames "#3&5&-7#"
   ;;
+failed-frame)
+  # Each frame's send fails in turn: the camera gets none of the frames after it.
+  fault=$(find "$build" -name liborvane_send_fault.so -print -quit)
+  [ -n "$fault" ] || fail "send fault library not built"
+  for n in 1 2 3; do
+    preload=("LD_PRELOAD=$fault" "ORVANE_FAIL_SEND=$n" "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+    run "--camera ip=$cam" set-net "$cam" 10.77.0.60 AaBbCc001122
+    expect_rc 1
+    expect_stderr "Send Data error"
+    ! grep -qF "IPC will restart" "$work/stderr" || fail "success shown after a failed frame"
+    grep -q "^close camera=$cam conn=1$" "$work/log" || fail "connection not closed"
+    expected="#3&1&10.77.0.60#
+#3&2&Aa:Bb:Cc:00:11:22#"
+    [ "$(frames)" = "$(printf '%s\n' "$expected" | head -n $((n - 1)))" ] || fail "frames after failed send $n:
+$(frames)"
+  done
+  ;;
 refused)
   run "--camera ip=$cam,port=refuse" set-xy "$cam" 1 1
   expect_rc 1
@@ -139,6 +157,18 @@ upload-close)
   expect_rc 1
   [ "$(last_line)" = 0 ] || fail "result $(last_line), expected 0"
   upload_line | grep -q " md5ok=1$" || fail "upload: $(upload_line)"
+  ;;
+upload-silent)
+  # A camera that takes the whole file and never answers: the upload gives up
+  # after its 60 s reply wait with result 0 instead of hanging.
+  head -c 100 /dev/urandom > "$work/firmware.bin"
+  started=$(date +%s)
+  run "--camera ip=$cam,upload=silent" upload-firmware "$cam" "$work/firmware.bin"
+  waited=$(( $(date +%s) - started ))
+  expect_rc 1
+  [ "$(last_line)" = 0 ] || fail "result $(last_line), expected 0"
+  [ "$waited" -ge 59 ] && [ "$waited" -le 75 ] || fail "gave up after $waited s, expected about 60"
+  upload_line | grep -q " size=100 .* received=100 md5ok=1$" || fail "upload: $(upload_line)"
   ;;
 upload-cut)
   # The camera drops the connection half-way: a failed send, no result code.
