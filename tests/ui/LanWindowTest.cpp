@@ -1,0 +1,166 @@
+// The main window on the test LAN against the simulator: a search fills the
+// list in address order before the progress window closes, hand-added rows
+// vanish at the next search, and uploads from the row menu reach the camera
+// or fail with the upload's own message. Runs inside scripts/test-lan with
+// the cameras of tests/ui/CMakeLists.txt.
+
+#include "tests/ui/ModalDriver.h"
+#include "tests/ui/UiTestSetup.h"
+#include "ui/CAddDlg.h"
+#include "ui/COrvaneDlg.h"
+#include "ui/CWaitingDlg.h"
+#include "ui/IpAddressCtrl.h"
+#include "ui/JobReportEvent.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+const QString kSendFileOk = QStringLiteral("Send file OK\uff0cthe IPC is updating,Please do not power off");
+
+QStringList Column(QTreeWidget* view, int column)
+{
+    QStringList cells;
+    for (int row = 0; row < view->topLevelItemCount(); ++row)
+        cells << view->topLevelItem(row)->text(column);
+    return cells;
+}
+
+// Watches the reports that reach progress windows: the list's row count when
+// the final one arrives, and every bar position reported.
+class ReportWatch : public QObject {
+public:
+    explicit ReportWatch(QTreeWidget* list) : list_(list) { qApp->installEventFilter(this); }
+    ~ReportWatch() override { qApp->removeEventFilter(this); }
+
+    int rowsAtFinalReport = -1;
+    QList<long> progress;
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (event->type() == JobReportEvent::kJobProgress && qobject_cast<CWaitingDlg*>(target) != nullptr) {
+            const long wParam = static_cast<JobReportEvent*>(event)->wParam();
+            if (wParam == -1)
+                rowsAtFinalReport = list_->topLevelItemCount();
+            else
+                progress << wParam;
+        }
+        return false;
+    }
+
+private:
+    QTreeWidget* list_;
+};
+
+QString SimLog()
+{
+    QFile log(qEnvironmentVariable("ORVANE_SIM_LOG"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+}  // namespace
+
+class LanWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(!qEnvironmentVariable("ORVANE_SIM_LOG").isEmpty()); }
+    void init()
+    {
+        window = std::make_unique<COrvaneDlg>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        driver = std::make_unique<ModalDriver>();
+    }
+    void cleanup()
+    {
+        driver.reset();
+        window.reset();
+    }
+
+    void searchFillsTheListBeforeTheProgressWindowCloses()
+    {
+        ReportWatch watch(window->listView());
+        window->OnSearch();
+        QCOMPARE(Column(window->listView(), 1), (QStringList{"10.77.0.11", "10.77.0.12", "10.77.0.13"}));
+        QCOMPARE(Column(window->listView(), 0), (QStringList{"1", "2", "3"}));
+        QCOMPARE(Column(window->listView(), 3), (QStringList{"V2.4.3", "V3.1.0", "V1.0.7"}));
+        QCOMPARE(watch.rowsAtFinalReport, 3);
+        QCOMPARE(watch.progress, QList<long>{});
+        QCOMPARE(driver->boxes.size(), 0);
+    }
+
+    void handAddedRowsVanishAtTheNextSearch()
+    {
+        driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            auto* add = static_cast<CAddDlg*>(dialog);
+            add->addressControl()->setText(QStringLiteral("10.77.0.99"));
+            add->OnOK();
+        });
+        window->OnAdd();
+        QCOMPARE(Column(window->listView(), 1), QStringList{"10.77.0.99"});
+        window->OnSearch();
+        QCOMPARE(Column(window->listView(), 1), (QStringList{"10.77.0.11", "10.77.0.12", "10.77.0.13"}));
+    }
+
+    void firmwareUploadFromTheRowMenuReachesTheCamera()
+    {
+        window->OnSearch();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cam.br"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(25000, 'c'));
+        file.close();
+        window->setFileChooser([path](QWidget*, const QString&) { return path; });
+
+        ReportWatch watch(window->listView());
+        rightClickRowAndChoose(0, QStringLiteral("Update"));
+        QCOMPARE(driver->boxTexts(), QStringList{kSendFileOk});
+        QCOMPARE(watch.progress, (QList<long>{409, 819}));
+        QVERIFY2(SimLog().contains(QStringLiteral("upload camera=10.77.0.11 conn=1 kind=4 size=25000 ")), qPrintable(SimLog()));
+        QVERIFY(SimLog().contains(QStringLiteral("received=25000 md5ok=1")));
+    }
+
+    void refusedConnectionShowsTheUploadsMessageOnly()
+    {
+        window->OnSearch();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("onvif_ips.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("10.77.0.50\n");
+        file.close();
+        window->setFileChooser([path](QWidget*, const QString&) { return path; });
+        // 10.77.0.13 refuses command connections.
+        rightClickRowAndChoose(2, QStringLiteral("UpdateOnvifIps"));
+        QCOMPARE(driver->boxTexts(), QStringList{"Link IPC Error"});
+        QCOMPARE(driver->boxes[0].caption, QStringLiteral("Error"));
+        rightClickRowAndChoose(2, QStringLiteral("Update"));
+        QCOMPARE(driver->boxTexts(), (QStringList{"Link IPC Error", "Link IPC error"}));
+    }
+
+private:
+    void rightClickRowAndChoose(int row, const QString& item)
+    {
+        QTreeWidget* view = window->listView();
+        const QPoint at = view->visualItemRect(view->topLevelItem(row)).center();
+        driver->chooseMenuItem(item);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &event);
+    }
+
+    UiTestSetup setup;
+    std::unique_ptr<COrvaneDlg> window;
+    std::unique_ptr<ModalDriver> driver;
+};
+
+QTEST_MAIN(LanWindowTest)
+#include "LanWindowTest.moc"

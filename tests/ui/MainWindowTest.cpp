@@ -1,0 +1,256 @@
+// The main window's list commands, driven as the operator drives them: row
+// numbering, Add and Delete, the current row from clicks, the row menu and
+// the column widths.
+
+#include "tests/ui/ModalDriver.h"
+#include "tests/ui/UiTestSetup.h"
+#include "ui/CAddDlg.h"
+#include "ui/COrvaneDlg.h"
+#include "ui/IpAddressCtrl.h"
+#include "ui/WindowState.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+QStringList Column(QTreeWidget* view, int column)
+{
+    QStringList cells;
+    for (int row = 0; row < view->topLevelItemCount(); ++row)
+        cells << view->topLevelItem(row)->text(column);
+    return cells;
+}
+
+QStringList Row(QTreeWidget* view, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < view->columnCount(); ++column)
+        cells << view->topLevelItem(row)->text(column);
+    return cells;
+}
+
+void AddRows(COrvaneDlg& window, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const std::string ip = "10.0.0." + std::to_string(i + 1);
+        window.AddCameraRow(ip.c_str(), "001122334455", "V1", 1, 2, "UID", "1");
+    }
+}
+
+// Types text into the add window's address fields as the operator would, or
+// presses OK on an empty control when text is empty.
+void AnswerAddWindow(ModalDriver& driver, const QString& typed, bool cancel = false)
+{
+    driver.onDialog("CAddDlg", [typed, cancel](QDialog* dialog) {
+        auto* add = static_cast<CAddDlg*>(dialog);
+        QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
+        field->setFocus();
+        for (QChar c : typed)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        if (cancel)
+            add->reject();
+        else
+            add->OnOK();
+    });
+}
+
+QPoint RowCentre(QTreeWidget* view, int row)
+{
+    return view->visualItemRect(view->topLevelItem(row)).center();
+}
+
+QPoint EmptySpace(QTreeWidget* view)
+{
+    return QPoint(view->viewport()->width() / 2, view->viewport()->height() - 5);
+}
+
+void RightClick(QTreeWidget* view, QPoint at)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        window = std::make_unique<COrvaneDlg>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        driver = std::make_unique<ModalDriver>();
+    }
+    void cleanup()
+    {
+        driver.reset();
+        window.reset();
+    }
+
+    void opensWithCaptionsAndEmptyList()
+    {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Orvane-V3.302V"));
+        QCOMPARE(window->findChild<QPushButton*>("c1002")->text(), QStringLiteral("Search"));
+        QCOMPARE(window->findChild<QPushButton*>("c1004")->text(), QStringLiteral("Add"));
+        QCOMPARE(window->findChild<QPushButton*>("c1003")->text(), QStringLiteral("Delete"));
+        QCOMPARE(window->findChild<QPushButton*>("c1")->text(), QStringLiteral("Exit"));
+        QVERIFY(window->findChild<QPushButton*>("c1")->isDefault());
+        QCOMPARE(window->findChild<QLabel*>("captionLabel")->text(), QStringLiteral("IP Camera\uff1a"));
+        QVERIFY(!window->findChild<QWidget*>("c2")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("c2")->isEnabled());
+        QVERIFY(!window->findChild<QWidget*>("c1005")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("c1020")->isVisible());
+        QCOMPARE(window->listView()->topLevelItemCount(), 0);
+        QCOMPARE(window->currentRow(), -1);
+    }
+
+    void rowsKeepTheirNumbersAfterDeleteAndAdd()
+    {
+        AddRows(*window, 3);
+        window->listView()->topLevelItem(1)->setSelected(true);
+        window->OnDelete();
+        AnswerAddWindow(*driver, QStringLiteral("10.1.2.3"));
+        window->OnAdd();
+        QCOMPARE(Column(window->listView(), 0), (QStringList{"1", "3", "3"}));
+        QCOMPARE(Row(window->listView(), 2),
+                 (QStringList{"3", "10.1.2.3", "?", "?", "0", "0", "?", "1"}));
+    }
+
+    void deleteRemovesExactlyTheSelectedRows()
+    {
+        AddRows(*window, 4);
+        window->OnDelete();
+        QCOMPARE(window->listView()->topLevelItemCount(), 4);
+        for (int row : {0, 2, 3})
+            window->listView()->topLevelItem(row)->setSelected(true);
+        window->OnDelete();
+        QCOMPARE(Column(window->listView(), 1), QStringList{"10.0.0.2"});
+    }
+
+    void addWindowRules()
+    {
+        // OK on an empty control: the message, the window ends, no row.
+        AnswerAddWindow(*driver, QString());
+        window->OnAdd();
+        QCOMPARE(driver->boxTexts(), QStringList{"Please Enter IP"});
+        QCOMPARE(driver->boxes.value(0).caption, QCoreApplication::applicationName());
+        QVERIFY(driver->boxes.value(0).owned);
+        QCOMPARE(window->listView()->topLevelItemCount(), 0);
+
+        // Only the first field: the others read as 0.
+        AnswerAddWindow(*driver, QStringLiteral("192"));
+        window->OnAdd();
+        QCOMPARE(Column(window->listView(), 1), QStringList{"192.0.0.0"});
+
+        // Typed and cancelled, then opened again: empty, and nothing added.
+        AnswerAddWindow(*driver, QStringLiteral("10.9.9.9"), true);
+        window->OnAdd();
+        bool blankOnSecondOpening = false;
+        driver->onDialog("CAddDlg", [&blankOnSecondOpening](QDialog* dialog) {
+            blankOnSecondOpening = static_cast<CAddDlg*>(dialog)->addressControl()->isBlank();
+            dialog->reject();
+        });
+        window->OnAdd();
+        QVERIFY(blankOnSecondOpening);
+        QCOMPARE(window->listView()->topLevelItemCount(), 1);
+    }
+
+    void currentRowFollowsClicksOnRowsOnly()
+    {
+        AddRows(*window, 5);
+        QTreeWidget* view = window->listView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, RowCentre(view, 1));
+        QCOMPARE(window->currentRow(), 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, EmptySpace(view));
+        QCOMPARE(window->currentRow(), 1);
+
+        // A right-click on empty space: no menu, the row stays.
+        RightClick(view, EmptySpace(view));
+        QTest::qWait(30);
+        QCOMPARE(driver->menus.size(), 0);
+        QCOMPARE(window->currentRow(), 1);
+
+        RightClick(view, RowCentre(view, 3));
+        QCOMPARE(window->currentRow(), 3);
+        QCOMPARE(driver->menus.size(), 1);
+        QCOMPARE(driver->menus[0], (QStringList{"Link(720P)", "Link(1080P)", "Update", "Set",
+                                                "Reg Activex (disabled)", "UpdateOnvifIps"}));
+    }
+
+    void cancelledFileChoiceStartsNoUpload()
+    {
+        AddRows(*window, 1);
+        g_strFilePath = "before";
+        g_strIpcAddress = "1.1.1.1";
+        QString filterAsked;
+        window->setFileChooser([&filterAsked](QWidget*, const QString& filter) {
+            filterAsked = filter;
+            return QString();
+        });
+        driver->chooseMenuItem(QStringLiteral("Update"));
+        RightClick(window->listView(), RowCentre(window->listView(), 0));
+        QCOMPARE(filterAsked, QStringLiteral("image|*.br||"));
+        window->OnCommand(COrvaneDlg::kUpdateOnvifIps);
+        QCOMPARE(filterAsked, QStringLiteral("onvif_ips|*.txt||"));
+        QCOMPARE(g_strFilePath, std::string("before"));
+        QCOMPARE(g_strIpcAddress, std::string("1.1.1.1"));
+        QCOMPARE(driver->boxes.size(), 0);
+    }
+
+    void escapeAndCloseBoxKeepTheWindowOpen()
+    {
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        window->close();
+        QVERIFY(window->isVisible());
+        window->OnOK();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+    }
+
+    void columnWidthsComeFromTheClientWidth_data()
+    {
+        QTest::addColumn<int>("clientWidth");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::newRow("720") << 720 << QList<int>{20, 140, 120, 80, 60, 60, 200, 40};
+        QTest::newRow("700") << 700 << QList<int>{19, 133, 114, 76, 57, 57, 190, 38};
+        QTest::newRow("35") << 35 << QList<int>{0, 0, 0, 0, 0, 0, 0, 0};
+    }
+    void columnWidthsComeFromTheClientWidth()
+    {
+        QFETCH(int, clientWidth);
+        QFETCH(QList<int>, widths);
+        QTreeWidget view;
+        CameraList(&view).setUpColumns(clientWidth);
+        QList<int> actual;
+        for (int i = 0; i < view.columnCount(); ++i)
+            actual << view.columnWidth(i);
+        QCOMPARE(actual, widths);
+        QCOMPARE(view.headerItem()->text(6), QStringLiteral("UID"));
+    }
+
+    void theWindowsListUsesItsOwnClientWidth()
+    {
+        QTreeWidget* view = window->listView();
+        const int unit = view->contentsRect().width() / 36;
+        QVERIFY(unit > 0);
+        QCOMPARE(view->columnWidth(0), unit);
+        QCOMPARE(view->columnWidth(6), 10 * unit);
+        QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+private:
+    UiTestSetup setup;
+    std::unique_ptr<COrvaneDlg> window;
+    std::unique_ptr<ModalDriver> driver;
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

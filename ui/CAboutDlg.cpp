@@ -1,0 +1,11 @@
+#include "ui/CAboutDlg.h"
+
+#include "ui_CAboutDlg.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>())
+{
+    ui_->setupUi(this);
+    connect(ui_->c1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CAboutDlg::~CAboutDlg() = default;

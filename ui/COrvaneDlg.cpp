@@ -1,0 +1,230 @@
+#include "ui/COrvaneDlg.h"
+
+#include "ui_COrvaneDlg.h"
+
+#include "discovery/CameraDirectory.h"
+#include "discovery/SearchExchange.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CAddDlg.h"
+#include "ui/CWaitingDlg.h"
+#include "ui/JobReportEvent.h"
+#include "ui/Resources.h"
+#include "ui/WindowState.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kSearchMode = 0;
+constexpr int kFirmwareMode = 1;
+constexpr int kOnvifMode = 3;
+constexpr int kIpColumn = 1;
+
+QString ChooseFileWithDialog(QWidget* parent, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), QtFileFilter(filter));
+}
+
+// Clears the address-resolution cache so that cameras which changed their
+// address are reached at the new one; started detached, result ignored.
+void FlushNeighbourCache()
+{
+    QProcess flush;
+    flush.setProgram(QStringLiteral("ip"));
+    flush.setArguments({QStringLiteral("neigh"), QStringLiteral("flush"), QStringLiteral("all")});
+    flush.setStandardOutputFile(QProcess::nullDevice());
+    flush.setStandardErrorFile(QProcess::nullDevice());
+    flush.startDetached();
+}
+
+}  // namespace
+
+QString QtFileFilter(const QString& mfcFilter)
+{
+    const QStringList parts = mfcFilter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+    return filters.join(QStringLiteral(";;"));
+}
+
+COrvaneDlg::COrvaneDlg(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog)
+{
+    ui_->setupUi(this);
+    list_ = CameraList(ui_->c1000);
+    OnInitDialog();
+}
+
+COrvaneDlg::~COrvaneDlg()
+{
+    g_hMainWnd.withdraw(this);
+}
+
+QTreeWidget* COrvaneDlg::listView() const
+{
+    return ui_->c1000;
+}
+
+void COrvaneDlg::OnInitDialog()
+{
+    setWindowIcon(ApplicationIcon());
+    ui_->captionLabel->setText(QStringLiteral("IP Camera\uff1a"));
+    ui_->c1002->setText(QStringLiteral("Search"));
+    ui_->c1004->setText(QStringLiteral("Add"));
+    ui_->c1003->setText(QStringLiteral("Delete"));
+    ui_->c1->setText(QStringLiteral("Exit"));
+    list_.setUpColumns();
+    orvane::InitSearchSocket();
+    ui_->c1020->hide();
+
+    connect(ui_->c1002, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
+    connect(ui_->c1004, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
+    connect(ui_->c1003, &QPushButton::clicked, this, &COrvaneDlg::OnDelete);
+    connect(ui_->c1, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
+    connect(ui_->c1000, &QTreeView::clicked, this, &COrvaneDlg::onListClicked);
+    ui_->c1000->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_->c1000, &QWidget::customContextMenuRequested, this, &COrvaneDlg::onListRightClicked);
+}
+
+void COrvaneDlg::AddCameraRow(const char* ip, const char* mac, const char* version, int x, int y,
+                              const char* uid, const char* keyId)
+{
+    list_.addRow(ip, mac, version, x, y, uid, keyId);
+}
+
+void COrvaneDlg::OnSearch()
+{
+    g_hMainWnd.publish(this);
+    list_.deleteAllRows();
+    FlushNeighbourCache();
+    CWaitingDlg waiting;
+    waiting.mode = kSearchMode;
+    waiting.exec();
+}
+
+void COrvaneDlg::OnRefill()
+{
+    char keyId[16];
+    for (const orvane::CameraRecord* camera = orvane::TheCameraDirectory().head(); camera != nullptr;
+         camera = camera->next.get()) {
+        std::snprintf(keyId, sizeof keyId, "%d", camera->keyId);
+        AddCameraRow(camera->ip, camera->mac, camera->version, camera->x, camera->y, camera->uid, keyId);
+    }
+}
+
+void COrvaneDlg::OnAdd()
+{
+    CAddDlg add;
+    if (add.exec() != QDialog::Accepted)
+        return;
+    char ip[16];
+    std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", add.octet1, add.octet2, add.octet3, add.octet4);
+    AddCameraRow(ip, "?", "?", 0, 0, "?", "1");
+}
+
+void COrvaneDlg::OnDelete()
+{
+    list_.deleteSelectedRows();
+}
+
+void COrvaneDlg::onListClicked(const QModelIndex& index)
+{
+    if (index.isValid())
+        currentRow_ = index.row();
+}
+
+void COrvaneDlg::onListRightClicked(const QPoint& viewportPos)
+{
+    const int row = list_.rowAt(viewportPos.x(), viewportPos.y());
+    if (row == -1)
+        return;
+    currentRow_ = row;
+    std::unique_ptr<QMenu> menu(LoadPopupMenu(kRowMenu, this));
+    const QAction* chosen = menu->exec(ui_->c1000->viewport()->mapToGlobal(viewportPos));
+    if (chosen != nullptr)
+        OnCommand(chosen->data().toInt());
+}
+
+void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The window manager owns the system menu, so the About entry lives in a
+    // menu of the window's own, opened by a right-click outside the list.
+    const QString about = LoadResourceString(kAboutMenuString);
+    if (about.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addSeparator();
+    menu.addAction(about);
+    if (menu.exec(event->globalPos()) != nullptr)
+        OnCommand(kAbout);
+}
+
+void COrvaneDlg::OnCommand(int command)
+{
+    switch (command) {
+    case kUpdate:
+        uploadFromRow(QStringLiteral("image|*.br||"), kFirmwareMode);
+        break;
+    case kUpdateOnvifIps:
+        uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), kOnvifMode);
+        break;
+    case kAbout: {
+        CAboutDlg about;
+        about.exec();
+        break;
+    }
+    default:
+        // Link(720P), Link(1080P), Set and Reg Activex belong to the preview
+        // and settings windows.
+        break;
+    }
+}
+
+void COrvaneDlg::uploadFromRow(const QString& filter, int mode)
+{
+    const QString path = chooseFile_(this, filter);
+    if (path.isEmpty())
+        return;
+    char ip[CameraList::kCellBuffer];
+    list_.readCell(currentRow_, kIpColumn, ip);
+    g_strFilePath = path.toStdString();
+    g_strIpcAddress = ip;
+    CWaitingDlg waiting;
+    waiting.mode = mode;
+    waiting.exec();
+}
+
+bool COrvaneDlg::event(QEvent* event)
+{
+    if (event->type() == JobReportEvent::kSearchFinished) {
+        OnRefill();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void COrvaneDlg::OnOK()
+{
+    accept();
+}
+
+void COrvaneDlg::reject()
+{
+    // Cancel is disabled, so Escape does not end the window: Exit is the only way out.
+    QApplication::beep();
+}
+
+void COrvaneDlg::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    QApplication::beep();
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The main window: the camera list, Search, Add, Delete and Exit, and the
+// row menu whose commands act on the row last clicked. It keeps no camera
+// data of its own: every command reads the row's cells back from the list.
+
+#include "ui/CameraList.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class COrvaneDlg;
+}
+class QMenu;
+class QModelIndex;
+class QTreeWidget;
+
+class COrvaneDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Menu commands of the row menu and of the window's own menu.
+    enum Command : int {
+        kLink1080P = 32773,
+        kUpdate = 32774,
+        kSet = 32776,
+        kLink720P = 32780,
+        kRegActivex = 32783,
+        kUpdateOnvifIps = 32789,
+        kAbout = 16,
+    };
+
+    // Asks the operator for a file to open through an MFC-style filter
+    // ("name|*.ext||"); returns the full path, or an empty text on cancel.
+    using FileChooser = std::function<QString(QWidget* parent, const QString& filter)>;
+
+    explicit COrvaneDlg(QWidget* parent = nullptr);
+    ~COrvaneDlg() override;
+
+    void AddCameraRow(const char* ip, const char* mac, const char* version, int x, int y, const char* uid,
+                      const char* keyId);
+
+    QTreeWidget* listView() const;
+    CameraList& cameraList() { return list_; }
+    int currentRow() const { return currentRow_; }
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    void OnSearch();
+    void OnAdd();
+    void OnDelete();
+    void OnCommand(int command);
+    void OnOK();
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnRefill();
+    void onListClicked(const QModelIndex& index);
+    void onListRightClicked(const QPoint& viewportPos);
+    void uploadFromRow(const QString& filter, int mode);
+
+    std::unique_ptr<Ui::COrvaneDlg> ui_;
+    CameraList list_;
+    int currentRow_ = -1;
+    FileChooser chooseFile_;
+};
+
+// Turns an MFC-style filter ("image|*.br||") into a file dialog's
+// ("image (*.br)").
+QString QtFileFilter(const QString& mfcFilter);
