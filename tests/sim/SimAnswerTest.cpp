@@ -23,11 +23,11 @@ SearchAnswer Decode(const std::vector<uint8_t>& datagram)
     return answer;
 }
 
-TEST(SimAnswer, DecodesBackToTheCameraSpec)
+TEST(SimAnswer, DecodesBackToTheCamera)
 {
-    CameraSpec camera;
+    SimCamera camera;
     std::string error;
-    ASSERT_TRUE(ParseCameraSpec("ip=10.77.0.11,mac=00:1A:2b:3c:4d:5e,version=V2.4.3,xy=120&45,"
+    ASSERT_TRUE(ParseSimCamera("ip=10.77.0.11,mac=00:1A:2b:3c:4d:5e,version=V2.4.3,xy=120&45,"
                                 "uid=ABCDEFGHIJKLMNOPQRSTUVW,keyid=-7",
                                 camera, error));
     std::vector<uint8_t> datagram = BuildAnswer(camera);
@@ -42,7 +42,7 @@ TEST(SimAnswer, DecodesBackToTheCameraSpec)
 
 TEST(SimAnswer, LengthAndFillShapeTheDatagram)
 {
-    CameraSpec camera;
+    SimCamera camera;
     camera.ip = "10.77.0.11";
     camera.length = 1;
     EXPECT_EQ(BuildAnswer(camera).size(), 1u);
@@ -61,9 +61,9 @@ TEST(SimConfig, RefusesMalformedCameras)
     const char* bad[] = {"mac=001a2b3c4d5e", "ip=1.2.3.4,mac=001a2b3c4d", "ip=1.2.3.4,mac=zz1a2b3c4d5e",
                          "ip=1.2.3.4,keyid=abc", "ip=1.2.3.4,len=0", "ip=1.2.3.4,colour=red"};
     for (const char* text : bad) {
-        CameraSpec camera;
+        SimCamera camera;
         std::string error;
-        EXPECT_FALSE(ParseCameraSpec(text, camera, error)) << text;
+        EXPECT_FALSE(ParseSimCamera(text, camera, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
 }

@@ -103,7 +103,7 @@ bool CommandPort::start(std::string& error)
 {
     // The first camera of an address decides how that address behaves.
     std::set<std::string> seen;
-    for (const CameraSpec& camera : config_.cameras) {
+    for (const SimCamera& camera : config_.cameras) {
         if (!seen.insert(camera.ip).second || camera.refuseCommands)
             continue;
         Socket socket = Socket::tcp();
@@ -158,7 +158,7 @@ void CommandPort::accept(Listener& listener)
         if (fd < 0)
             continue;
         int id = nextConnection_++;
-        const CameraSpec& camera = *listener.camera;
+        const SimCamera& camera = *listener.camera;
         std::lock_guard<std::mutex> lock(connectionsMutex_);
         connections_.emplace_back([this, &camera, fd, id] { serve(camera, Socket(fd), id); });
     }
@@ -181,7 +181,7 @@ size_t CommandPort::readFully(Socket& connection, uint8_t* buffer, size_t length
     return have;
 }
 
-void CommandPort::serve(const CameraSpec& camera, Socket connection, int id)
+void CommandPort::serve(const SimCamera& camera, Socket connection, int id)
 {
     const std::string tag = "camera=" + camera.ip + " conn=" + std::to_string(id);
     auto frame = std::make_unique<uint8_t[]>(kCommandFrameBytes);
@@ -208,7 +208,7 @@ void CommandPort::serve(const CameraSpec& camera, Socket connection, int id)
     log_.write("close " + tag);
 }
 
-void CommandPort::receiveUpload(const CameraSpec& camera, Socket& connection, const std::string& tag,
+void CommandPort::receiveUpload(const SimCamera& camera, Socket& connection, const std::string& tag,
                                 const UploadHeader& header, bool& keepOpen)
 {
     const int64_t wanted = camera.upload == UploadEnding::Cut ? header.size / 2 : header.size;

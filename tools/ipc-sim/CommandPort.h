@@ -44,16 +44,16 @@ public:
 
 private:
     struct Listener {
-        const CameraSpec* camera;
+        const SimCamera* camera;
         Socket socket;
     };
 
     void accept(Listener& listener);
-    void serve(const CameraSpec& camera, Socket connection, int id);
+    void serve(const SimCamera& camera, Socket connection, int id);
     // Reads exactly length bytes, waking regularly to notice a stop. Returns
     // the number read; fewer when the peer closed or the port is stopping.
     size_t readFully(Socket& connection, uint8_t* buffer, size_t length);
-    void receiveUpload(const CameraSpec& camera, Socket& connection, const std::string& tag,
+    void receiveUpload(const SimCamera& camera, Socket& connection, const std::string& tag,
                        const UploadHeader& header, bool& keepOpen);
 
     const SimConfig& config_;

@@ -18,11 +18,11 @@ struct ScheduledAnswer {
     size_t camera;
 };
 
-std::vector<ScheduledAnswer> Schedule(const std::vector<CameraSpec>& cameras)
+std::vector<ScheduledAnswer> Schedule(const std::vector<SimCamera>& cameras)
 {
     std::vector<ScheduledAnswer> plan;
     for (size_t i = 0; i < cameras.size(); ++i) {
-        const CameraSpec& c = cameras[i];
+        const SimCamera& c = cameras[i];
         plan.push_back({c.delay_ms, i});
         if (c.every_ms > 0) {
             for (int t = c.delay_ms + c.every_ms; t < c.for_ms; t += c.every_ms)
@@ -97,7 +97,7 @@ void DiscoveryResponder::answer(sockaddr_in requester)
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     std::vector<std::vector<uint8_t>> datagrams;
-    for (const CameraSpec& c : config_.cameras)
+    for (const SimCamera& c : config_.cameras)
         datagrams.push_back(BuildAnswer(c));
     for (const ScheduledAnswer& s : Schedule(config_.cameras)) {
         while (!stopping_ && Clock::now() < start + std::chrono::milliseconds(s.at_ms))
@@ -108,7 +108,7 @@ void DiscoveryResponder::answer(sockaddr_in requester)
     }
 }
 
-bool DiscoveryResponder::sendFrom(const CameraSpec& camera, const std::vector<uint8_t>& datagram,
+bool DiscoveryResponder::sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram,
                                   const sockaddr_in& to)
 {
     // IP_PKTINFO picks the source address per datagram, so one socket serves

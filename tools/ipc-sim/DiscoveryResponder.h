@@ -25,7 +25,7 @@ public:
 private:
     void listen();
     void answer(sockaddr_in requester);
-    bool sendFrom(const CameraSpec& camera, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
+    bool sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
 
     const SimConfig& config_;
     EventLog& log_;

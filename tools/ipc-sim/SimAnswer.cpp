@@ -22,7 +22,7 @@ void PutText(std::vector<uint8_t>& answer, size_t offset, size_t slot, const std
 
 }  // namespace
 
-std::vector<uint8_t> BuildAnswer(const CameraSpec& camera)
+std::vector<uint8_t> BuildAnswer(const SimCamera& camera)
 {
     std::vector<uint8_t> answer(std::max<size_t>(kSearchAnswerSize, static_cast<size_t>(camera.length)), 0);
     // A recognisable header in the bytes the tool ignores.

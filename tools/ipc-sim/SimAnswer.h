@@ -8,6 +8,6 @@
 
 namespace orvane::sim {
 
-std::vector<uint8_t> BuildAnswer(const CameraSpec& camera);
+std::vector<uint8_t> BuildAnswer(const SimCamera& camera);
 
 }  // namespace orvane::sim

@@ -62,9 +62,9 @@ bool PercentDecode(const std::string& text, std::string& out)
 }
 
 // A generated camera: distinct MACs 02:00:00:hh:hh:hh, spread over the addresses.
-CameraSpec GeneratedCamera(int index, const std::vector<std::string>& addresses)
+SimCamera GeneratedCamera(int index, const std::vector<std::string>& addresses)
 {
-    CameraSpec camera;
+    SimCamera camera;
     camera.ip = addresses[static_cast<size_t>(index) % addresses.size()];
     camera.mac[0] = 0x02;
     camera.mac[3] = static_cast<uint8_t>(index >> 16);
@@ -101,7 +101,7 @@ bool ParseMac(const std::string& text, uint8_t (&mac)[6])
     return true;
 }
 
-bool ParseCameraSpec(const std::string& text, CameraSpec& camera, std::string& error)
+bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& error)
 {
     for (const std::string& item : SplitList(text, ',')) {
         size_t eq = item.find('=');
@@ -170,8 +170,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         };
         std::string text;
         if (arg == "--camera" && value(text)) {
-            CameraSpec camera;
-            if (!ParseCameraSpec(text, camera, error))
+            SimCamera camera;
+            if (!ParseSimCamera(text, camera, error))
                 return false;
             config.cameras.push_back(camera);
         } else if (arg == "--cameras" && value(text) && ParseInt(text, generated) && generated >= 0) {

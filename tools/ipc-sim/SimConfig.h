@@ -21,7 +21,7 @@ enum class AnswerFill {
     FullSlots,  // every text slot filled to the brim, no zero byte
 };
 
-struct CameraSpec {
+struct SimCamera {
     std::string ip;
     uint8_t mac[6] = {};
     std::string version = "V1.0.0";
@@ -39,7 +39,7 @@ struct CameraSpec {
 };
 
 struct SimConfig {
-    std::vector<CameraSpec> cameras;
+    std::vector<SimCamera> cameras;
     std::string readyFile;  // written once every port listens
     std::string logFile;    // one line per event, for tests to read
     int runFor_ms = 0;      // 0: until SIGTERM or SIGINT
@@ -49,7 +49,7 @@ struct SimConfig {
 bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error);
 
 // Parses one "key=value,key=value" camera description into camera.
-bool ParseCameraSpec(const std::string& text, CameraSpec& camera, std::string& error);
+bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& error);
 
 // Parses "001a2b3c4d5e" or "00:1a:2b:3c:4d:5e".
 bool ParseMac(const std::string& text, uint8_t (&mac)[6]);
