@@ -4,8 +4,10 @@
 
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchExchange.h"
+#include "platform/Text.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAddDlg.h"
+#include "ui/CSetDlg.h"
 #include "ui/CWaitingDlg.h"
 #include "ui/JobReportEvent.h"
 #include "ui/Resources.h"
@@ -27,6 +29,11 @@ constexpr int kSearchMode = 0;
 constexpr int kFirmwareMode = 1;
 constexpr int kOnvifMode = 3;
 constexpr int kIpColumn = 1;
+constexpr int kMacColumn = 2;
+constexpr int kXColumn = 4;
+constexpr int kYColumn = 5;
+constexpr int kUidColumn = 6;
+constexpr int kKeyIdColumn = 7;
 
 QString ChooseFileWithDialog(QWidget* parent, const QString& filter)
 {
@@ -177,16 +184,44 @@ void COrvaneDlg::OnCommand(int command)
     case kUpdateOnvifIps:
         uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), kOnvifMode);
         break;
+    case kSet:
+        OnSet();
+        break;
     case kAbout: {
         CAboutDlg about;
         about.exec();
         break;
     }
     default:
-        // Link(720P), Link(1080P), Set and Reg Activex belong to the preview
-        // and settings windows.
+        // Link(720P), Link(1080P) and Reg Activex belong to the preview.
         break;
     }
+}
+
+void COrvaneDlg::OnSet()
+{
+    char ip[CameraList::kCellBuffer];
+    char mac[CameraList::kCellBuffer];
+    char x[CameraList::kCellBuffer];
+    char y[CameraList::kCellBuffer];
+    char uid[CameraList::kCellBuffer];
+    char keyId[CameraList::kCellBuffer];
+    list_.readCell(currentRow_, kIpColumn, ip);
+    list_.readCell(currentRow_, kMacColumn, mac);
+    list_.readCell(currentRow_, kXColumn, x);
+    list_.readCell(currentRow_, kYColumn, y);
+    list_.readCell(currentRow_, kUidColumn, uid);
+    list_.readCell(currentRow_, kKeyIdColumn, keyId);
+
+    CSetDlg set;
+    set.ipText = ip;
+    set.cameraAddress = ip;
+    set.macText = mac;
+    set.x = orvane::ReadDecimal(x);
+    set.y = orvane::ReadDecimal(y);
+    set.uidText = uid;
+    set.keyId = orvane::ReadDecimal(keyId);
+    set.exec();
 }
 
 void COrvaneDlg::uploadFromRow(const QString& filter, int mode)

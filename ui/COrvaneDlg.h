@@ -49,6 +49,8 @@ public:
     void OnSearch();
     void OnAdd();
     void OnDelete();
+    // Opens the settings window on the current row's cells.
+    void OnSet();
     void OnCommand(int command);
     void OnOK();
     void reject() override;

@@ -4,25 +4,13 @@
 #include "app/cli/CliCommands.h"
 
 #include "control/SettingCommands.h"
+#include "control/SettingFields.h"
 #include "platform/OperatorPrompt.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace orvane::cli {
 namespace {
-
-inline constexpr char kMacFieldError[] = "The MAC IS ERROR";
-inline constexpr char kXFieldError[] = "the value of X  is error";
-inline constexpr char kYFieldError[] = "the value of Y is error";
-inline constexpr char kUidFieldError[] = "The UID IS ERROR";
-
-constexpr int kMaxX = 499;
-constexpr int kMaxY = 99;
-constexpr size_t kMinUidLength = 20;
 
 int Usage(const char* text)
 {
@@ -31,29 +19,6 @@ int Usage(const char* text)
 }
 
 int Outcome(bool sent) { return sent ? kExitOk : kExitFailed; }
-
-// A whole decimal number within int, nothing before or after it.
-bool ParseWholeInt(const char* text, int& value)
-{
-    errno = 0;
-    char* end = nullptr;
-    long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
-        return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
-
-bool IsMacField(const char* mac)
-{
-    if (std::strlen(mac) != kMacText)
-        return false;
-    for (const char* c = mac; *c; ++c) {
-        if (!std::strchr("0123456789abcdefABCDEF", *c))
-            return false;
-    }
-    return true;
-}
 
 // Shows the field's message and gives the failure exit code.
 int Refuse(const char* message)
@@ -93,7 +58,7 @@ int RunSetUid(int argc, char** argv)
 {
     if (argc != 2)
         return Usage("set-uid CAMERA UID");
-    if (std::strlen(argv[1]) < kMinUidLength)
+    if (!IsUidField(argv[1]))
         return Refuse(kUidFieldError);
     return Outcome(SetIpcUid(argv[0], argv[1]));
 }
@@ -112,9 +77,9 @@ int RunSetXY(int argc, char** argv)
         return Usage("set-xy CAMERA X Y");
     int x = 0;
     int y = 0;
-    if (!ParseWholeInt(argv[1], x) || x < 1 || x > kMaxX)
+    if (!ParseWholeInt(argv[1], x) || !IsXField(x))
         return Refuse(kXFieldError);
-    if (!ParseWholeInt(argv[2], y) || y < 1 || y > kMaxY)
+    if (!ParseWholeInt(argv[2], y) || !IsYField(y))
         return Refuse(kYFieldError);
     return Outcome(SetIpcXY(argv[0], x, y));
 }

@@ -1,0 +1,193 @@
+#include "ui/CSetDlg.h"
+
+#include "ui_CSetDlg.h"
+
+#include "control/SettingCommands.h"
+#include "control/SettingFields.h"
+#include "platform/Text.h"
+#include "ui/IpAddressCtrl.h"
+#include "ui/WindowMessage.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+
+namespace {
+
+inline constexpr char kNotAnInteger[] = "Please enter an integer.";
+
+}  // namespace
+
+CSetDlg::CSetDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CSetDlg>())
+{
+    ui_->setupUi(this);
+    connect(ui_->c1011, &QPushButton::clicked, this, &CSetDlg::OnSetIp);
+    connect(ui_->c1012, &QPushButton::clicked, this, &CSetDlg::OnSetMac);
+    connect(ui_->c1014, &QPushButton::clicked, this, &CSetDlg::OnSetAll);
+    connect(ui_->c1017, &QPushButton::clicked, this, &CSetDlg::OnSetXY);
+    connect(ui_->c1021, &QPushButton::clicked, this, &CSetDlg::OnSetUid);
+    connect(ui_->c1024, &QPushButton::clicked, this, &CSetDlg::OnSetKeyId);
+    connect(ui_->c1, &QPushButton::clicked, this, &CSetDlg::OnOK);
+    connect(ui_->c2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CSetDlg::~CSetDlg() = default;
+
+IpAddressCtrl* CSetDlg::addressControl() const { return ui_->c1018; }
+QLineEdit* CSetDlg::macEdit() const { return ui_->c1010; }
+QLineEdit* CSetDlg::xEdit() const { return ui_->c1015; }
+QLineEdit* CSetDlg::yEdit() const { return ui_->c1016; }
+QLineEdit* CSetDlg::uidEdit() const { return ui_->c1020; }
+QLineEdit* CSetDlg::keyIdEdit() const { return ui_->c1023; }
+
+void CSetDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!initialised_) {
+        initialised_ = true;
+        OnInitDialog();
+    }
+}
+
+void CSetDlg::OnInitDialog()
+{
+    DoDataExchange(false);
+    // inet_addr keeps the octets in network order: the first is the lowest byte.
+    const in_addr_t address = inet_addr(ipText.c_str());
+    const unsigned char* octets = reinterpret_cast<const unsigned char*>(&address);
+    ui_->c1018->setAddress(octets[0], octets[1], octets[2], octets[3]);
+    ui_->c1010->setText(QString::fromUtf8(macText.c_str()));
+    ui_->c1020->setText(QString::fromUtf8(uidText.c_str()));
+    char keyIdText[16];
+    std::snprintf(keyIdText, sizeof keyIdText, "%d", keyId);
+    ui_->c1023->setText(QString::fromLatin1(keyIdText));
+
+    for (QPushButton* set : {ui_->c1011, ui_->c1012, ui_->c1017, ui_->c1021, ui_->c1024})
+        set->setText(QStringLiteral("Set"));
+    ui_->c1->setText(QStringLiteral("OK"));
+    ui_->c2->setText(QStringLiteral("Cancel"));
+    ui_->noteLabel->setText(QStringLiteral("Note\uff1aThe IPC will  automatically restart  after setting "));
+    DoDataExchange(false);
+    ui_->c1->setFocus();
+}
+
+bool CSetDlg::DoDataExchange(bool saveAndValidate)
+{
+    if (!saveAndValidate) {
+        ui_->c1015->setText(QString::number(x));
+        ui_->c1016->setText(QString::number(y));
+        return true;
+    }
+    int newX = 0;
+    int newY = 0;
+    if (!readInteger(ui_->c1015, newX) || !readInteger(ui_->c1016, newY))
+        return false;
+    x = newX;
+    y = newY;
+    return true;
+}
+
+bool CSetDlg::readInteger(QLineEdit* edit, int& value)
+{
+    if (orvane::ParseWholeInt(edit->text().toUtf8().constData(), value))
+        return true;
+    ShowWindowMessage(this, QString::fromLatin1(kNotAnInteger));
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+// The edit shows the list's bytes as UTF-8 text; while the operator leaves
+// it as shown, the bytes themselves are sent, so nothing that did not survive
+// the display is lost.
+std::string CSetDlg::editBytes(const QLineEdit* edit, const std::string& shownBytes) const
+{
+    const QString text = edit->text();
+    if (text == QString::fromUtf8(shownBytes.c_str()))
+        return shownBytes;
+    return text.toUtf8().toStdString();
+}
+
+void CSetDlg::readAddressIntoIpText()
+{
+    quint32 address = 0;
+    ui_->c1018->address(address);
+    char dotted[orvane::kMaxAddressText + 1];
+    std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", (address >> 24) & 0xffu, (address >> 16) & 0xffu,
+                  (address >> 8) & 0xffu, address & 0xffu);
+    ipText = dotted;
+}
+
+void CSetDlg::OnSetIp()
+{
+    if (!DoDataExchange(true))
+        return;
+    readAddressIntoIpText();
+    orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), nullptr);
+}
+
+void CSetDlg::OnSetMac()
+{
+    if (!DoDataExchange(true))
+        return;
+    macText = editBytes(ui_->c1010, macText);
+    if (!orvane::IsMacField(macText.c_str())) {
+        ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
+        return;
+    }
+    orvane::SetIpcNet(cameraAddress.c_str(), nullptr, macText.c_str());
+}
+
+void CSetDlg::OnSetAll()
+{
+    if (!DoDataExchange(true))
+        return;
+    macText = editBytes(ui_->c1010, macText);
+    if (!orvane::IsMacField(macText.c_str())) {
+        ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
+        return;
+    }
+    readAddressIntoIpText();
+    orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), macText.c_str());
+}
+
+void CSetDlg::OnSetXY()
+{
+    if (!DoDataExchange(true))
+        return;
+    if (!orvane::IsXField(x)) {
+        ShowWindowMessage(this, QString::fromLatin1(orvane::kXFieldError));
+        return;
+    }
+    if (!orvane::IsYField(y)) {
+        ShowWindowMessage(this, QString::fromLatin1(orvane::kYFieldError));
+        return;
+    }
+    orvane::SetIpcXY(cameraAddress.c_str(), x, y);
+}
+
+void CSetDlg::OnSetUid()
+{
+    if (!DoDataExchange(true))
+        return;
+    uidText = editBytes(ui_->c1020, uidText);
+    if (!orvane::IsUidField(uidText.c_str())) {
+        ShowWindowMessage(this, QString::fromLatin1(orvane::kUidFieldError));
+        return;
+    }
+    orvane::SetIpcUid(cameraAddress.c_str(), uidText.c_str());
+}
+
+void CSetDlg::OnSetKeyId()
+{
+    if (!DoDataExchange(true))
+        return;
+    keyId = orvane::ReadDecimal(ui_->c1023->text().toUtf8().constData());
+    orvane::SetIpcKeyId(cameraAddress.c_str(), keyId);
+}
+
+void CSetDlg::OnOK()
+{
+    if (DoDataExchange(true))
+        accept();
+}
