@@ -8,12 +8,15 @@
 #include "tests/ui/UiTestSetup.h"
 #include "ui/CAddDlg.h"
 #include "ui/COrvaneDlg.h"
+#include "ui/CSetDlg.h"
 #include "ui/CWaitingDlg.h"
 #include "ui/IpAddressCtrl.h"
 #include "ui/JobReportEvent.h"
 
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -63,6 +66,30 @@ QString SimLog()
 {
     QFile log(qEnvironmentVariable("ORVANE_SIM_LOG"));
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+// The frames a camera logged after the first skip bytes of the log, one
+// list per connection, in arrival order.
+QList<QStringList> FramesByConnection(const QString& camera, qsizetype skip)
+{
+    const QRegularExpression line(QStringLiteral("^frame camera=%1 conn=(\\d+) text=(.*)$")
+                                      .arg(QRegularExpression::escape(camera)),
+                                  QRegularExpression::MultilineOption);
+    QList<QStringList> connections;
+    QString current;
+    for (const QRegularExpressionMatch& m : line.globalMatch(SimLog().mid(skip))) {
+        if (m.captured(1) != current) {
+            current = m.captured(1);
+            connections.append(QStringList{});
+        }
+        connections.last() << m.captured(2);
+    }
+    return connections;
+}
+
+void Press(CSetDlg* window, const char* button)
+{
+    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
 }  // namespace
@@ -147,7 +174,62 @@ private slots:
         QCOMPARE(driver->boxTexts(), (QStringList{"Link IPC Error", "Link IPC error"}));
     }
 
+    void settingsWindowButtonsReachTheCamera()
+    {
+        window->OnSearch();
+        const qsizetype logStart = SimLog().size();
+        driver->onDialog("CSetDlg", [](QDialog* dialog) {
+            auto* set = static_cast<CSetDlg*>(dialog);
+            set->addressControl()->setText(QStringLiteral("10.77.0.60"));
+            Press(set, "c1011");
+            set->macEdit()->setText(QStringLiteral("001A2B3C4D60"));
+            Press(set, "c1012");
+            set->xEdit()->setText(QStringLiteral("499"));
+            set->yEdit()->setText(QStringLiteral("99"));
+            Press(set, "c1017");
+            set->uidEdit()->setText(QStringLiteral("ORVLAN00000000000060"));
+            Press(set, "c1021");
+            set->keyIdEdit()->setText(QStringLiteral("12"));
+            Press(set, "c1024");
+            set->OnSetAll();
+            set->reject();
+        });
+        clickRow(0);
+        window->OnCommand(COrvaneDlg::kSet);
+        QCOMPARE(driver->boxTexts(), QStringList(6, QStringLiteral("IPC will restart")));
+        const QList<QStringList> expected{
+            {"#3&1&10.77.0.60#", "#3&0&(null)#"},
+            {"#3&2&00:1A:2B:3C:4D:60#", "#3&0&001A2B3C4D60#"},
+            {"#3&3&499&99#", "#3&0&10.77.0.11#"},
+            {"#3&4&ORVLAN00000000000060#", "#3&0&10.77.0.11#"},
+            {"#3&5&12#"},
+            {"#3&1&10.77.0.60#", "#3&2&00:1A:2B:3C:4D:60#", "#3&0&001A2B3C4D60#"},
+        };
+        QCOMPARE(FramesByConnection(QStringLiteral("10.77.0.11"), logStart), expected);
+    }
+
+    void settingsWindowOnARefusingCameraShowsLinkError()
+    {
+        window->OnSearch();
+        driver->onDialog("CSetDlg", [](QDialog* dialog) {
+            auto* set = static_cast<CSetDlg*>(dialog);
+            Press(set, "c1024");
+            set->reject();
+        });
+        clickRow(2);  // 10.77.0.13 refuses command connections
+        window->OnCommand(COrvaneDlg::kSet);
+        QCOMPARE(driver->boxTexts(), QStringList{"Link IPC error"});
+    }
+
 private:
+    void clickRow(int row)
+    {
+        QTreeWidget* view = window->listView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualItemRect(view->topLevelItem(row)).center());
+        QCOMPARE(window->currentRow(), row);
+    }
+
     void rightClickRowAndChoose(int row, const QString& item)
     {
         QTreeWidget* view = window->listView();
