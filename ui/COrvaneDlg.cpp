@@ -5,6 +5,7 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchExchange.h"
 #include "platform/Text.h"
+#include "preview/PluginRegistration.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAddDlg.h"
 #include "ui/CSetDlg.h"
@@ -30,6 +31,7 @@ constexpr int kFirmwareMode = 1;
 constexpr int kOnvifMode = 3;
 constexpr int kIpColumn = 1;
 constexpr int kMacColumn = 2;
+constexpr int kVersionColumn = 3;
 constexpr int kXColumn = 4;
 constexpr int kYColumn = 5;
 constexpr int kUidColumn = 6;
@@ -91,7 +93,12 @@ void COrvaneDlg::OnInitDialog()
     ui_->c1->setText(QStringLiteral("Exit"));
     list_.setUpColumns();
     orvane::InitSearchSocket();
+    // The video control takes the place the template keeps for it, hidden
+    // until the first Link command.
+    constexpr unsigned kChildVisibleTabStop = 0x50010000;
     ui_->c1020->hide();
+    m_preview.Create(nullptr, "", kChildVisibleTabStop, ui_->c1020->geometry(), this, 1020);
+    m_preview.ShowWindow(false);
 
     connect(ui_->c1002, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
     connect(ui_->c1004, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
@@ -187,15 +194,34 @@ void COrvaneDlg::OnCommand(int command)
     case kSet:
         OnSet();
         break;
+    case kLink1080P:
+        OnLink(orvane::LinkQuality::k1080P);
+        break;
+    case kLink720P:
+        OnLink(orvane::LinkQuality::k720P);
+        break;
+    case kRegActivex:
+        orvane::OnRegActivex();
+        break;
     case kAbout: {
         CAboutDlg about;
         about.exec();
         break;
     }
     default:
-        // Link(720P), Link(1080P) and Reg Activex belong to the preview.
         break;
     }
+}
+
+void COrvaneDlg::OnLink(orvane::LinkQuality quality)
+{
+    char ip[CameraList::kCellBuffer];
+    char version[CameraList::kCellBuffer];
+    list_.readCell(currentRow_, kIpColumn, ip);
+    list_.readCell(currentRow_, kVersionColumn, version);
+    const int16_t stream = orvane::StreamForLink(version, quality);
+    m_preview.ShowWindow(true);
+    m_preview.OpenStream(ip, stream);
 }
 
 void COrvaneDlg::OnSet()
@@ -249,6 +275,7 @@ bool COrvaneDlg::event(QEvent* event)
 
 void COrvaneDlg::OnOK()
 {
+    m_preview.CloseStream();
     accept();
 }
 
@@ -258,8 +285,10 @@ void COrvaneDlg::reject()
     QApplication::beep();
 }
 
+// The stream closes, the window stays: Exit is the only way out.
 void COrvaneDlg::closeEvent(QCloseEvent* event)
 {
+    m_preview.CloseStream();
     event->ignore();
     QApplication::beep();
 }

@@ -3,6 +3,8 @@
 // row menu whose commands act on the row last clicked. It keeps no camera
 // data of its own: every command reads the row's cells back from the list.
 
+#include "preview/CTarnFFMpeg.h"
+#include "preview/StreamChoice.h"
 #include "ui/CameraList.h"
 
 #include <QDialog>
@@ -45,6 +47,7 @@ public:
     CameraList& cameraList() { return list_; }
     int currentRow() const { return currentRow_; }
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    CTarnFFMpeg& preview() { return m_preview; }
 
     void OnSearch();
     void OnAdd();
@@ -66,11 +69,14 @@ private:
     void onListClicked(const QModelIndex& index);
     void onListRightClicked(const QPoint& viewportPos);
     void uploadFromRow(const QString& filter, int mode);
+    void OnLink(orvane::LinkQuality quality);
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;
     CameraList list_;
     int currentRow_ = -1;
     FileChooser chooseFile_;
+    // Last: the control it holds goes before the window's other children.
+    CTarnFFMpeg m_preview;
 };
 
 // Turns an MFC-style filter ("image|*.br||") into a file dialog's

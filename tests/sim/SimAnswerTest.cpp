@@ -59,7 +59,8 @@ TEST(SimAnswer, LengthAndFillShapeTheDatagram)
 TEST(SimConfig, RefusesMalformedCameras)
 {
     const char* bad[] = {"mac=001a2b3c4d5e", "ip=1.2.3.4,mac=001a2b3c4d", "ip=1.2.3.4,mac=zz1a2b3c4d5e",
-                         "ip=1.2.3.4,keyid=abc", "ip=1.2.3.4,len=0", "ip=1.2.3.4,colour=red"};
+                         "ip=1.2.3.4,keyid=abc", "ip=1.2.3.4,len=0", "ip=1.2.3.4,colour=red",
+                         "ip=1.2.3.4,stream=paused"};
     for (const char* text : bad) {
         SimCamera camera;
         std::string error;

@@ -140,6 +140,12 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             camera.upload = UploadEnding::Cut;
         else if (key == "port" && (value == "refuse" || value == "open"))
             camera.refuseCommands = value == "refuse";
+        else if (key == "stream" && value == "live")
+            camera.stream = StreamMode::Live;
+        else if (key == "stream" && value == "none")
+            camera.stream = StreamMode::None;
+        else if (key == "stream" && value == "stall")
+            camera.stream = StreamMode::Stall;
         else if (key == "fill" && (value == "full" || value == "normal"))
             camera.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
         else
@@ -182,6 +188,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         } else if (arg == "--log" && value(text)) {
             config.logFile = text;
         } else if (arg == "--run-ms" && value(text) && ParseInt(text, config.runFor_ms)) {
+        } else if (arg == "--rtsp-port" && value(text) && ParseInt(text, config.rtspPort) && config.rtspPort >= 1 &&
+                   config.rtspPort <= 65535) {
         } else {
             error = "bad argument '" + arg + "'";
             return false;

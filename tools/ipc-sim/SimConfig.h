@@ -21,6 +21,13 @@ enum class AnswerFill {
     FullSlots,  // every text slot filled to the brim, no zero byte
 };
 
+// What a camera's RTSP port on 554 does.
+enum class StreamMode {
+    Live,   // serves /main and /sub
+    None,   // no listener: connections are refused
+    Stall,  // answers RTSP, but each stream stops sending after about 2 s
+};
+
 struct SimCamera {
     std::string ip;
     uint8_t mac[6] = {};
@@ -36,6 +43,7 @@ struct SimCamera {
     std::string reply = "1";  // an upload's reply text (%HH decoded on parsing)
     UploadEnding upload = UploadEnding::Reply;
     bool refuseCommands = false;  // no listener on the command port
+    StreamMode stream = StreamMode::Live;
 };
 
 struct SimConfig {
@@ -43,6 +51,7 @@ struct SimConfig {
     std::string readyFile;  // written once every port listens
     std::string logFile;    // one line per event, for tests to read
     int runFor_ms = 0;      // 0: until SIGTERM or SIGINT
+    int rtspPort = 554;
 };
 
 // Parses the command line; on an error writes a message to error and returns false.

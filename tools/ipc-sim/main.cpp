@@ -1,11 +1,12 @@
 // ipc-sim: plays many cameras at once on a test LAN. Each camera answers the
-// search from an address of its own and takes commands and uploads on
-// TCP 16101 there; see --help.
+// search from an address of its own, takes commands and uploads on TCP 16101
+// there and serves live test video over RTSP on 554; see --help.
 
 #include "tools/ipc-sim/CommandPort.h"
 #include "tools/ipc-sim/DiscoveryResponder.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
+#include "tools/ipc-sim/StreamServer.h"
 
 #include <csignal>
 #include <cstdio>
@@ -30,12 +31,19 @@ const char kUsage[] =
     "                        without zero bytes),\n"
     "                        reply=TEXT (upload reply, %HH escapes, default 1),\n"
     "                        upload=reply|close|silent|cut (close: no reply; silent: never reply;\n"
-    "                        cut: close after half the data), port=refuse (no TCP 16101)\n"
+    "                        cut: close after half the data), port=refuse (no TCP 16101),\n"
+    "                        stream=live|none|stall (RTSP video, default live: rtsp://A:554/main\n"
+    "                        1920x1080 and /sub 1280x720, 25 fps H.264, the frame's wall-clock time\n"
+    "                        in a strip of blocks at the top; none: no RTSP listener; stall: answers\n"
+    "                        RTSP, but each stream stops sending 2 s after it starts)\n"
     "  --cameras N         N generated cameras with distinct MACs, spread over --addresses\n"
     "  --addresses A,B,... addresses for generated cameras\n"
-    "  --log FILE          append one line per received request, frame or upload\n"
+    "  --log FILE          append one line per received request, frame, upload or RTSP client\n"
     "  --ready-file FILE   written once every port listens\n"
-    "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n";
+    "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n"
+    "  --rtsp-port N       the cameras' RTSP port (default 554)\n"
+    "The first camera of an address decides its command port and stream. Addresses\n"
+    "this host does not own get neither (logged as address-not-local).\n";
 
 void WriteReadyFile(const std::string& path)
 {
@@ -80,6 +88,13 @@ int main(int argc, char** argv)
         discovery.stop();
         return 1;
     }
+    orvane::sim::StreamServer streams(config, log);
+    if (!streams.start(error)) {
+        std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
+        commands.stop();
+        discovery.stop();
+        return 1;
+    }
     WriteReadyFile(config.readyFile);
 
     const auto start = std::chrono::steady_clock::now();
@@ -89,6 +104,7 @@ int main(int argc, char** argv)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    streams.stop();
     commands.stop();
     discovery.stop();
     return 0;

@@ -1,0 +1,94 @@
+#pragma once
+// The class registry: what HKEY_CLASSES_ROOT is to the plug-in and to the
+// program's own server registration, kept in the file system.
+//
+// Keys are named by Windows-style paths, segments joined by backslashes
+// ("CLSID\{9D3A...}\InprocServer32"); the empty path is the root key itself.
+// Names are compared as stored, so "clsid" and "CLSID" are two keys.
+//
+// On disk, under $XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT
+// (XDG_DATA_HOME, when unset, empty or relative: $HOME/.local/share):
+//
+//   HKEY_CLASSES_ROOT/                 the root key
+//     k.CLSID/                         subkey "CLSID": a directory, "k." + name
+//       k.{9D3A...}/
+//         k.InprocServer32/
+//           v.                         its default (unnamed) value: a file, "v." + name
+//           v.ThreadingModel           the named value "ThreadingModel"
+//           t.4711.3                   a write in progress, renamed over v.NAME when complete
+//
+// Every file name in a key directory is a valid key segment, so subkeys and
+// values carry prefixes that keep them apart: a value never shadows a subkey
+// of the same name, and the default value needs no reserved name. A value file
+// holds the text alone, without a terminating zero.
+//
+// Each write goes to a temporary file in the key's directory, is flushed with
+// fsync and then renamed over the value: a reader sees the old text or the new
+// one, never a mixture. The root is read from the environment on every call
+// unless a root folder is given, so tests can move it with setenv.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace orvane {
+
+enum class RegistryStatus {
+    Ok,
+    NotFound,    // the key or the value does not exist
+    MoreData,    // the value does not fit the caller's buffer
+    HasSubkeys,  // deleteKey on a key that still has subkeys
+    Invalid,     // a key segment, value name or value text the registry refuses
+    Failed,      // the file system refused; errno tells why
+};
+
+class ClassRegistry {
+public:
+    // The registry of the environment's XDG data folder, looked up per call.
+    ClassRegistry() = default;
+    // The registry whose root key is the folder rootKeyFolder.
+    explicit ClassRegistry(std::string rootKeyFolder) : root_(std::move(rootKeyFolder)) {}
+
+    // $XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT as the environment has it
+    // now; empty when neither XDG_DATA_HOME nor HOME gives a folder.
+    static std::string EnvironmentRoot();
+
+    // RegOpenKey: true when the key exists.
+    bool keyExists(std::string_view key) const;
+
+    // RegCreateKey: creates the key and every missing parent; Ok also when it
+    // was there already.
+    RegistryStatus createKey(std::string_view key) const;
+
+    // RegSetValueEx with REG_SZ on an existing key. An empty name is the
+    // key's default (unnamed) value. Names may not contain '/' or zero bytes;
+    // the text may not contain zero bytes.
+    RegistryStatus setValue(std::string_view key, std::string_view name, std::string_view text) const;
+
+    // RegQueryValueEx: copies the value and a terminating zero into buffer,
+    // never touching more than bufferSize bytes. A value that does not fit
+    // gives MoreData and leaves buffer holding the empty text (when bufferSize
+    // is at least 1). needed, when given, receives the bytes the value takes
+    // with its terminating zero, on Ok and on MoreData.
+    RegistryStatus queryValue(std::string_view key, std::string_view name, char* buffer, size_t bufferSize,
+                              size_t* needed = nullptr) const;
+
+    // RegDeleteValue.
+    RegistryStatus deleteValue(std::string_view key, std::string_view name) const;
+
+    // RegDeleteKey: removes the key with its values; refused with HasSubkeys
+    // while it has subkeys. The root key cannot be deleted.
+    RegistryStatus deleteKey(std::string_view key) const;
+
+    // RegDeleteTree: removes the key, its values and all its subkeys. The root
+    // key cannot be deleted.
+    RegistryStatus deleteTree(std::string_view key) const;
+
+private:
+    std::string rootFolder() const;
+
+    std::string root_;  // empty: the environment's
+};
+
+}  // namespace orvane

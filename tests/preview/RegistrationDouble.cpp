@@ -1,0 +1,38 @@
+// A stand-in for libvidra.so's self-registration entry points. Each call
+// appends "TAG register" or "TAG unregister" to the file that
+// ORVANE_REGISTRATION_LOG names. Built once with both entry points and once
+// with DllRegisterServer alone.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+void Record(const char* call)
+{
+    const char* log = std::getenv("ORVANE_REGISTRATION_LOG");
+    if (!log)
+        return;
+    std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(log, "a"), &std::fclose);
+    if (file)
+        std::fprintf(file.get(), "%s %s\n", DOUBLE_TAG, call);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int32_t DllRegisterServer(void)
+{
+    Record("register");
+    return 0;
+}
+
+#ifdef DOUBLE_EXPORTS_UNREGISTER
+// Fails (E_FAIL): the host must register all the same.
+extern "C" __attribute__((visibility("default"))) int32_t DllUnregisterServer(void)
+{
+    Record("unregister");
+    return static_cast<int32_t>(0x80004005u);
+}
+#endif

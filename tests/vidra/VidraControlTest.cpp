@@ -1,0 +1,187 @@
+// The video control through the plug-in's C interface, as its host uses it,
+// on a loopback-only network: the stream URL, what the interface refuses,
+// and what a camera that refuses or never answers leaves on the screen,
+// while every call returns at once.
+
+#include "vidra/StreamUrl.h"
+#include "vidra/VidraApi.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+// A camera that takes the connection and never says a word.
+class SilentCamera {
+public:
+    explicit SilentCamera(uint16_t port)
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(port);
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 && ::listen(fd_, 8) == 0;
+    }
+    ~SilentCamera() { ::close(fd_); }
+    SilentCamera(const SilentCamera&) = delete;
+    SilentCamera& operator=(const SilentCamera&) = delete;
+    bool listening() const { return listening_; }
+
+private:
+    int fd_ = -1;
+    bool listening_ = false;
+};
+
+constexpr uint16_t kSilentPort = 15554;
+
+}  // namespace
+
+class VidraControlTest : public QObject {
+    Q_OBJECT
+    void* library = nullptr;
+    VidraCreateControlFn create = nullptr;
+    VidraInvokeFn invoke = nullptr;
+
+    QWidget* newControl(QWidget* parent)
+    {
+        auto* control = static_cast<QWidget*>(create(VIDRA_CONTROL_CLSID, parent));
+        control->resize(420, 400);
+        return control;
+    }
+    int32_t open(QWidget* control, const char* address, int16_t stream)
+    {
+        const VidraArgument arguments[2] = {{VidraArgument::Text, address, 0}, {VidraArgument::Int16, nullptr, stream}};
+        return invoke(control, kVidraOpenStream, arguments, 2);
+    }
+    int32_t close(QWidget* control) { return invoke(control, kVidraCloseStream, nullptr, 0); }
+
+private slots:
+    void initTestCase()
+    {
+        library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
+        QVERIFY2(library != nullptr, dlerror());
+        create = reinterpret_cast<VidraCreateControlFn>(dlsym(library, VIDRA_CREATE_CONTROL_SYMBOL));
+        invoke = reinterpret_cast<VidraInvokeFn>(dlsym(library, VIDRA_INVOKE_SYMBOL));
+        QVERIFY(create != nullptr && invoke != nullptr);
+    }
+    void init() { unsetenv("VIDRA_URL"); }
+
+    void urlFollowsStreamNumberAndPattern_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("stream");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("0 main") << "" << 0 << "rtsp://10.77.0.11:554/main";
+        QTest::newRow("4 main") << "" << 4 << "rtsp://10.77.0.11:554/main";
+        QTest::newRow("1 sub") << "" << 1 << "rtsp://10.77.0.11:554/sub";
+        QTest::newRow("5 sub") << "" << 5 << "rtsp://10.77.0.11:554/sub";
+        QTest::newRow("other numbers main") << "" << 7 << "rtsp://10.77.0.11:554/main";
+        QTest::newRow("own pattern") << "rtsp://admin@{address}/ch{number}?s={stream}&x={address}" << 5
+                                     << "rtsp://admin@10.77.0.11/ch5?s=sub&x=10.77.0.11";
+        QTest::newRow("unknown braces kept") << "rtsp://{address}/{main}%s%n{" << 0 << "rtsp://10.77.0.11/{main}%s%n{";
+    }
+    void urlFollowsStreamNumberAndPattern()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, stream);
+        QFETCH(QString, url);
+        if (!pattern.isEmpty())
+            setenv("VIDRA_URL", pattern.toUtf8().constData(), 1);
+        QCOMPARE(QString::fromStdString(vidra::StreamUrl("10.77.0.11", stream)), url);
+    }
+
+    void interfaceRefusesWhatItDoesNotKnow()
+    {
+        QCOMPARE(create("{00000000-0000-0000-0000-000000000000}", nullptr), nullptr);
+        QCOMPARE(create(nullptr, nullptr), nullptr);
+        QWidget parent;
+        QWidget* control = newControl(&parent);
+        QCOMPARE(close(control), 0);  // before any OpenStream
+        QCOMPARE(control->accessibleDescription(), QString());
+        QVERIFY(invoke(control, 40, nullptr, 0) < 0);
+        const VidraArgument one[1] = {{VidraArgument::Text, "10.0.0.1", 0}};
+        QVERIFY(invoke(control, kVidraOpenStream, one, 1) < 0);
+        const VidraArgument swapped[2] = {{VidraArgument::Int16, nullptr, 0}, {VidraArgument::Text, "10.0.0.1", 0}};
+        QVERIFY(invoke(control, kVidraOpenStream, swapped, 2) < 0);
+        QVERIFY(invoke(control, kVidraCloseStream, one, 1) < 0);
+        QVERIFY(invoke(nullptr, kVidraCloseStream, nullptr, 0) < 0);
+        QCOMPARE(control->accessibleDescription(), QString());
+    }
+
+    void refusedCameraShowsWhyAndCallsReturnAtOnce()
+    {
+        QWidget parent;
+        QWidget* control = newControl(&parent);
+        parent.show();
+        QElapsedTimer call;
+        call.start();
+        QCOMPARE(open(control, "127.0.0.1", 0), 0);
+        QVERIFY2(call.elapsed() < 100, "OpenStream must not wait for the camera");
+        QVERIFY(control->accessibleDescription().startsWith(QStringLiteral("Connecting to rtsp://127.0.0.1:554/main")));
+        QTRY_VERIFY_WITH_TIMEOUT(control->accessibleDescription().startsWith(QStringLiteral("No stream from 127.0.0.1")),
+                                 3000);
+        QVERIFY2(control->accessibleDescription().contains(QStringLiteral("refused")),
+                 qPrintable(control->accessibleDescription()));
+        QCOMPARE(close(control), 0);
+        QCOMPARE(control->accessibleDescription(), QString());
+    }
+
+    void silentCameraCountsAsNotAnsweringWhileTheWindowLives()
+    {
+        SilentCamera camera(kSilentPort);
+        QVERIFY(camera.listening());
+        setenv("VIDRA_URL", "rtsp://{address}:15554/{stream}", 1);
+        QWidget parent;
+        QWidget* control = newControl(&parent);
+        parent.show();
+        int ticks = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
+        heartbeat.start(50);
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(open(control, "127.0.0.1", 1), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(control->accessibleDescription(), QStringLiteral("No answer from 127.0.0.1"), 9000);
+        QVERIFY2(waited.elapsed() >= 2900, "gave up on a silent camera too soon");
+        // The window kept running all the while.
+        QVERIFY2(ticks >= waited.elapsed() / 50 / 2, qPrintable(QString::number(ticks)));
+    }
+
+    void closingAndDestroyingWhileConnectingLeavesNothingBehind()
+    {
+        SilentCamera camera(kSilentPort);
+        setenv("VIDRA_URL", "rtsp://{address}:15554/{stream}", 1);
+        auto* parent = new QWidget;
+        QPointer<QWidget> control = newControl(parent);
+        QCOMPARE(open(control, "127.0.0.1", 0), 0);
+        QCOMPARE(close(control), 0);
+        QCOMPARE(open(control, "127.0.0.1", 4), 0);
+        QCOMPARE(open(control, "127.0.0.1", 5), 0);  // a second open replaces the first
+        QTest::qWait(200);
+        QElapsedTimer destroying;
+        destroying.start();
+        delete parent;
+        QVERIFY(control.isNull());
+        QVERIFY2(destroying.elapsed() < 100, "destroying the control must not wait for its threads");
+        // The threads give up on their own; a sanitizer build catches any
+        // touch of the control after this point.
+        QTest::qWait(6000);
+    }
+};
+
+QTEST_MAIN(VidraControlTest)
+#include "VidraControlTest.moc"

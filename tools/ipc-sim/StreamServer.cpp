@@ -1,0 +1,305 @@
+#include "tools/ipc-sim/StreamServer.h"
+
+#include "platform/Socket.h"
+#include "tools/ipc-sim/TimeStrip.h"
+
+#include <gst/gst.h>
+#include <gst/rtsp-server/rtsp-server.h>
+#include <gst/video/video.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <set>
+
+namespace orvane::sim {
+
+struct StreamPath {
+    StreamServer::Address* address;
+    const char* path;
+    int width;
+    int height;
+    int bitrate_kbps;
+};
+
+struct StreamServer::Address {
+    EventLog* log;
+    std::string ip;
+    StreamMode mode;
+    StreamPath paths[2];
+    GstRTSPServer* server = nullptr;
+    GSource* listener = nullptr;
+};
+
+namespace {
+
+constexpr gint64 kStallAfter_us = 2 * G_USEC_PER_SEC;
+// UDP ports for the streams' RTP and RTCP, bound to the camera's own address
+// so that a client sees every packet come from the camera it asked.
+constexpr guint16 kFirstUdpPort = 20000;
+constexpr guint16 kLastUdpPort = 59999;
+
+int64_t WallClock_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Whether this host owns the address: binding to it is the plain test, the
+// one the command port makes too.
+bool AddressIsLocal(const std::string& ip)
+{
+    Socket probe = Socket::tcp();
+    return probe.bindTo(MakeAddress(ip.c_str(), 0)) || errno != EADDRNOTAVAIL;
+}
+
+// One media's painter: lives as long as the pad probe that calls it.
+struct Painter {
+    const StreamPath* stream;
+    GstVideoInfo info{};
+    bool haveInfo = false;
+    gint64 firstFrame_us = -1;
+    bool stalled = false;
+};
+
+GstPadProbeReturn PaintFrame(GstPad* pad, GstPadProbeInfo* probe, gpointer data)
+{
+    auto* painter = static_cast<Painter*>(data);
+    const StreamServer::Address& address = *painter->stream->address;
+    if (address.mode == StreamMode::Stall) {
+        const gint64 now = g_get_monotonic_time();
+        if (painter->firstFrame_us < 0)
+            painter->firstFrame_us = now;
+        if (now - painter->firstFrame_us >= kStallAfter_us) {
+            if (!painter->stalled) {
+                painter->stalled = true;
+                address.log->write("rtsp-stall camera=" + address.ip + " path=" + painter->stream->path);
+            }
+            return GST_PAD_PROBE_DROP;
+        }
+    }
+    if (!painter->haveInfo) {
+        GstCaps* caps = gst_pad_get_current_caps(pad);
+        painter->haveInfo = caps && gst_video_info_from_caps(&painter->info, caps);
+        if (caps)
+            gst_caps_unref(caps);
+        if (!painter->haveInfo)
+            return GST_PAD_PROBE_OK;
+    }
+    GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(probe));
+    GST_PAD_PROBE_INFO_DATA(probe) = buffer;
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &painter->info, buffer, GST_MAP_WRITE))
+        return GST_PAD_PROBE_OK;
+    const int width = GST_VIDEO_FRAME_WIDTH(&frame);
+    const int height = GST_VIDEO_FRAME_HEIGHT(&frame);
+    PaintTimeStrip(static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), width, height,
+                   GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), WallClock_ms());
+    // Grey, not tinted, so that the blocks stay black and white in any colour conversion.
+    const int chromaRows = TimeStripRows(width, height) / 2;
+    for (guint plane = 1; plane < GST_VIDEO_FRAME_N_PLANES(&frame); ++plane) {
+        auto* rows = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane));
+        const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane);
+        for (int y = 0; y < chromaRows; ++y)
+            std::memset(rows + static_cast<ptrdiff_t>(y) * stride, 128, static_cast<size_t>((width + 1) / 2));
+    }
+    gst_video_frame_unmap(&frame);
+    return GST_PAD_PROBE_OK;
+}
+
+void DeletePainter(gpointer data) { delete static_cast<Painter*>(data); }
+
+void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
+{
+    GstElement* bin = gst_rtsp_media_get_element(media);
+    GstElement* raw = gst_bin_get_by_name(GST_BIN(bin), "raw");
+    if (raw) {
+        GstPad* pad = gst_element_get_static_pad(raw, "src");
+        auto* painter = new Painter{static_cast<const StreamPath*>(data)};
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, PaintFrame, painter, DeletePainter);
+        gst_object_unref(pad);
+        gst_object_unref(raw);
+    }
+    gst_object_unref(bin);
+}
+
+std::string RequestPath(const GstRTSPContext* context)
+{
+    std::string path = context->uri && context->uri->abspath ? context->uri->abspath : "";
+    // The aggregate control URL of a PLAY carries the content base's slash.
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+void OnPlay(GstRTSPClient*, GstRTSPContext* context, gpointer data)
+{
+    const auto* address = static_cast<const StreamServer::Address*>(data);
+    address->log->write("rtsp-client camera=" + address->ip + " path=" + RequestPath(context));
+}
+
+void OnClosed(GstRTSPClient*, gpointer data)
+{
+    const auto* address = static_cast<const StreamServer::Address*>(data);
+    address->log->write("rtsp-close camera=" + address->ip);
+}
+
+void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
+{
+    const auto* address = static_cast<const StreamServer::Address*>(data);
+    std::string peer = "?";
+    if (GstRTSPConnection* connection = gst_rtsp_client_get_connection(client))
+        peer = gst_rtsp_connection_get_ip(connection);
+    address->log->write("rtsp-connect camera=" + address->ip + " peer=" + peer);
+    g_signal_connect(client, "play-request", G_CALLBACK(OnPlay), data);
+    g_signal_connect(client, "closed", G_CALLBACK(OnClosed), data);
+}
+
+GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports)
+{
+    // ultrafast/zerolatency: no B-frames, no look-ahead, so a frame leaves
+    // the encoder at once; one key frame a second so a client starts fast.
+    const std::string launch =
+        "( videotestsrc is-live=true pattern=ball"
+        " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
+        std::to_string(stream.width) + ",height=" + std::to_string(stream.height) +
+        ",framerate=25/1"
+        " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" +
+        std::to_string(stream.bitrate_kbps) + " ! rtph264pay name=pay0 pt=96 config-interval=1 )";
+    GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
+    gst_rtsp_media_factory_set_launch(factory, launch.c_str());
+    gst_rtsp_media_factory_set_shared(factory, TRUE);
+    gst_rtsp_media_factory_set_address_pool(factory, ports);
+    g_signal_connect(factory, "media-configure", G_CALLBACK(ConfigureMedia), &stream);
+    return factory;
+}
+
+GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
+
+GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
+
+}  // namespace
+
+StreamServer::StreamServer(const SimConfig& config, EventLog& log) : config_(config), log_(log) {}
+
+StreamServer::~StreamServer() { stop(); }
+
+bool StreamServer::start(std::string& error)
+{
+    // The first camera of an address decides how that address behaves.
+    std::set<std::string> seen;
+    for (const SimCamera& camera : config_.cameras) {
+        if (!seen.insert(camera.ip).second || camera.stream == StreamMode::None)
+            continue;
+        if (!AddressIsLocal(camera.ip)) {
+            log_.write("no-rtsp camera=" + camera.ip + " reason=address-not-local");
+            continue;
+        }
+        auto address = std::make_unique<Address>();
+        address->log = &log_;
+        address->ip = camera.ip;
+        address->mode = camera.stream;
+        address->paths[0] = {address.get(), "/main", 1920, 1080, 4000};
+        address->paths[1] = {address.get(), "/sub", 1280, 720, 2000};
+        addresses_.push_back(std::move(address));
+    }
+    if (addresses_.empty())
+        return true;
+
+    GError* failure = nullptr;
+    if (!gst_init_check(nullptr, nullptr, &failure)) {
+        error = std::string("cannot start GStreamer: ") + (failure ? failure->message : "?");
+        g_clear_error(&failure);
+        addresses_.clear();
+        return false;
+    }
+    context_ = g_main_context_new();
+    loop_ = g_main_loop_new(context_, FALSE);
+    // Client connections of every camera share two threads: a thousand
+    // idle cameras should not mean a thousand threads.
+    clientThreads_ = gst_rtsp_thread_pool_new();
+    gst_rtsp_thread_pool_set_max_threads(clientThreads_, 2);
+    const std::string service = std::to_string(config_.rtspPort);
+    for (const std::unique_ptr<Address>& address : addresses_) {
+        address->server = gst_rtsp_server_new();
+        gst_rtsp_server_set_address(address->server, address->ip.c_str());
+        gst_rtsp_server_set_service(address->server, service.c_str());
+        gst_rtsp_server_set_thread_pool(address->server, clientThreads_);
+        GstRTSPAddressPool* ports = gst_rtsp_address_pool_new();
+        gst_rtsp_address_pool_add_range(ports, address->ip.c_str(), address->ip.c_str(), kFirstUdpPort, kLastUdpPort,
+                                        0);
+        GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(address->server);
+        for (StreamPath& stream : address->paths)
+            gst_rtsp_mount_points_add_factory(mounts, stream.path, MakeFactory(stream, ports));
+        g_object_unref(mounts);
+        g_object_unref(ports);
+        g_signal_connect(address->server, "client-connected", G_CALLBACK(OnClientConnected), address.get());
+        address->listener = gst_rtsp_server_create_source(address->server, nullptr, &failure);
+        if (!address->listener) {
+            error = "cannot listen on " + address->ip + ":" + service + ": " + (failure ? failure->message : "?");
+            g_clear_error(&failure);
+            stop();
+            return false;
+        }
+        g_source_attach(address->listener, context_);
+    }
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void StreamServer::run()
+{
+    g_main_context_push_thread_default(context_);
+    g_main_loop_run(loop_);
+    g_main_context_pop_thread_default(context_);
+}
+
+void StreamServer::closeClients()
+{
+    for (const std::unique_ptr<Address>& address : addresses_) {
+        gst_rtsp_server_client_filter(address->server, RemoveClient, nullptr);
+        GstRTSPSessionPool* sessions = gst_rtsp_server_get_session_pool(address->server);
+        gst_rtsp_session_pool_filter(sessions, RemoveSession, nullptr);
+        g_object_unref(sessions);
+    }
+}
+
+void StreamServer::stop()
+{
+    if (!context_)
+        return;
+    if (thread_.joinable()) {
+        // Clients are closed on the loop's own thread, where the servers
+        // accept them, then the loop ends.
+        g_main_context_invoke(
+            context_,
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<StreamServer*>(data);
+                self->closeClients();
+                g_main_loop_quit(self->loop_);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+        thread_.join();
+    }
+    for (const std::unique_ptr<Address>& address : addresses_) {
+        if (address->listener) {
+            g_source_destroy(address->listener);
+            g_source_unref(address->listener);
+        }
+        if (address->server)
+            g_object_unref(address->server);
+    }
+    addresses_.clear();
+    // Waits for the client and media threads to end.
+    gst_rtsp_thread_pool_cleanup();
+    g_object_unref(clientThreads_);
+    g_main_loop_unref(loop_);
+    g_main_context_unref(context_);
+    clientThreads_ = nullptr;
+    loop_ = nullptr;
+    context_ = nullptr;
+}
+
+}  // namespace orvane::sim

@@ -1,0 +1,51 @@
+#pragma once
+// The cameras' video: every distinct local camera address serves RTSP on port
+// 554 (or --rtsp-port) with two live test streams, /main 1920x1080 and /sub
+// 1280x720, both 25 fps H.264, each frame carrying the wall-clock time it was
+// made in a time strip (TimeStrip.h). A pipeline runs only while a client
+// plays, and all clients of one camera and path share it: the simulator may
+// play a thousand cameras on a machine of two cores.
+
+#include "tools/ipc-sim/EventLog.h"
+#include "tools/ipc-sim/SimConfig.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+// GLib's and GStreamer's own declarations, so that their headers stay in the .cpp.
+typedef struct _GMainContext GMainContext;
+typedef struct _GMainLoop GMainLoop;
+typedef struct _GstRTSPThreadPool GstRTSPThreadPool;
+
+namespace orvane::sim {
+
+class StreamServer {
+public:
+    StreamServer(const SimConfig& config, EventLog& log);
+    ~StreamServer();
+    StreamServer(const StreamServer&) = delete;
+    StreamServer& operator=(const StreamServer&) = delete;
+
+    // Listens on every address that serves a stream; GStreamer is started
+    // only if there is one.
+    bool start(std::string& error);
+    void stop();
+
+    struct Address;  // one camera address: its server and its two paths
+
+private:
+    void run();
+    void closeClients();
+
+    const SimConfig& config_;
+    EventLog& log_;
+    std::vector<std::unique_ptr<Address>> addresses_;
+    GMainContext* context_ = nullptr;
+    GMainLoop* loop_ = nullptr;
+    GstRTSPThreadPool* clientThreads_ = nullptr;
+    std::thread thread_;
+};
+
+}  // namespace orvane::sim

@@ -1,0 +1,256 @@
+#include "vidra/StreamDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace vidra {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSocketTimeout_ms = 3000;
+
+struct FormatCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecCloser {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+struct DictionaryFreer {
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+
+std::string ErrorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+// The largest size of the picture's shape that fits into target.
+QSize FitInto(int width, int height, QSize target)
+{
+    if (target.width() <= 0 || target.height() <= 0)
+        return QSize(width, height);
+    QSize fitted(width, height);
+    fitted.scale(target, Qt::KeepAspectRatio);
+    return fitted.expandedTo(QSize(2, 2));
+}
+
+// Lets a blocking FFmpeg call give up when the control stops the stream or
+// the camera keeps it waiting too long.
+struct Interrupt {
+    const DecodeSession* session;
+    Clock::time_point deadline;
+
+    void allow(int ms) { deadline = Clock::now() + std::chrono::milliseconds(ms); }
+    bool expired() const { return Clock::now() > deadline; }
+
+    static int Callback(void* opaque)
+    {
+        auto* self = static_cast<Interrupt*>(opaque);
+        return self->session->stopRequested() || self->expired() ? 1 : 0;
+    }
+};
+
+class Player {
+public:
+    explicit Player(std::shared_ptr<DecodeSession> session) : session_(std::move(session))
+    {
+        interrupt_.session = session_.get();
+    }
+
+    void run()
+    {
+        if (!open() || !openDecoder())
+            return;
+        session_->deliverState(DecodeSession::State::Connecting, "Waiting for the first picture from " + session_->address());
+        play();
+    }
+
+private:
+    bool open()
+    {
+        AVFormatContext* raw = avformat_alloc_context();
+        if (raw == nullptr)
+            return fail("Out of memory");
+        raw->interrupt_callback = {&Interrupt::Callback, &interrupt_};
+        // Shown as it arrives: no input buffering, no waiting to reorder.
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "fflags", "nobuffer", 0);
+        av_dict_set(&options, "flags", "low_delay", 0);
+        av_dict_set(&options, "max_delay", "0", 0);
+        av_dict_set(&options, "reorder_queue_size", "0", 0);
+        av_dict_set(&options, "probesize", "32768", 0);
+        av_dict_set(&options, "analyzeduration", "0", 0);
+        // RTSP socket I/O, in microseconds; also how long UDP may stay silent
+        // before FFmpeg sets the stream up again over TCP.
+        av_dict_set(&options, "timeout", std::to_string(kSocketTimeout_ms * 1000).c_str(), 0);
+        interrupt_.allow(StreamDecoder::kOpenTimeout_ms);
+        openedAt_ = Clock::now();
+        const int opened = avformat_open_input(&raw, session_->url().c_str(), nullptr, &options);
+        std::unique_ptr<AVDictionary, DictionaryFreer> unused(options);
+        if (opened < 0)
+            return failOpening(opened);
+        format_.reset(raw);
+        return true;
+    }
+
+    bool failOpening(int error)
+    {
+        if (session_->stopRequested())
+            return false;
+        // A camera that keeps silent makes FFmpeg give up on the socket's
+        // timeout with whatever error the half-read answer gives.
+        const bool silent = Clock::now() - openedAt_ >= std::chrono::milliseconds(kSocketTimeout_ms - 100);
+        if (interrupt_.expired() || error == AVERROR(ETIMEDOUT) || silent)
+            return fail("No answer from " + session_->address());
+        return fail("No stream from " + session_->address() + ": " + ErrorText(error));
+    }
+
+    bool openDecoder()
+    {
+        videoStream_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (videoStream_ < 0) {
+            // The session description named no codec: look at the packets.
+            interrupt_.allow(StreamDecoder::kOpenTimeout_ms);
+            if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+                return failOpening(AVERROR_STREAM_NOT_FOUND);
+            videoStream_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+            if (videoStream_ < 0)
+                return fail("No video in the stream from " + session_->address());
+        }
+        const AVCodecParameters* parameters = format_->streams[videoStream_]->codecpar;
+        const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+        if (codec == nullptr)
+            return fail("Cannot decode the stream from " + session_->address());
+        codec_.reset(avcodec_alloc_context3(codec));
+        if (!codec_ || avcodec_parameters_to_context(codec_.get(), parameters) < 0)
+            return fail("Cannot decode the stream from " + session_->address());
+        codec_->flags |= AV_CODEC_FLAG_LOW_DELAY;
+        codec_->flags2 |= AV_CODEC_FLAG2_FAST;
+        // Slice threads add no delay; frame threads would hold pictures back.
+        codec_->thread_type = FF_THREAD_SLICE;
+        codec_->thread_count = 2;
+        if (avcodec_open2(codec_.get(), codec, nullptr) < 0)
+            return fail("Cannot decode the stream from " + session_->address());
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            if (static_cast<int>(i) != videoStream_)
+                format_->streams[i]->discard = AVDISCARD_ALL;
+        }
+        return true;
+    }
+
+    void play()
+    {
+        std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+        std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+        if (!packet || !frame) {
+            fail("Out of memory");
+            return;
+        }
+        while (!session_->stopRequested()) {
+            interrupt_.allow(StreamDecoder::kReadTimeout_ms);
+            const int read = av_read_frame(format_.get(), packet.get());
+            if (read < 0) {
+                endOfStream(read);
+                return;
+            }
+            if (packet->stream_index == videoStream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0) {
+                while (avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
+                    deliver(*frame);
+                    av_frame_unref(frame.get());
+                }
+            }
+            av_packet_unref(packet.get());
+        }
+    }
+
+    void endOfStream(int error)
+    {
+        if (session_->stopRequested())
+            return;
+        if (interrupt_.expired() || error == AVERROR(ETIMEDOUT))
+            fail("The stream from " + session_->address() + " stopped");
+        else if (error == AVERROR_EOF)
+            session_->deliverState(DecodeSession::State::Ended, "The stream from " + session_->address() + " ended");
+        else
+            fail("The stream from " + session_->address() + " broke: " + ErrorText(error));
+    }
+
+    void deliver(const AVFrame& frame)
+    {
+        if (frame.width <= 0 || frame.height <= 0)
+            return;
+        const QSize size = FitInto(frame.width, frame.height, session_->targetSize());
+        scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
+                                           static_cast<AVPixelFormat>(frame.format), size.width(), size.height(),
+                                           AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!scaler_)
+            return;
+        QImage picture(size, QImage::Format_RGB32);
+        if (picture.isNull())
+            return;
+        uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
+        int strides[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
+        sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+        session_->deliverFrame(std::move(picture));
+    }
+
+    bool fail(const std::string& why)
+    {
+        session_->deliverState(DecodeSession::State::Failed, why);
+        return false;
+    }
+
+    std::shared_ptr<DecodeSession> session_;
+    Interrupt interrupt_{};
+    std::unique_ptr<AVFormatContext, FormatCloser> format_;
+    std::unique_ptr<AVCodecContext, CodecCloser> codec_;
+    std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    int videoStream_ = -1;
+    Clock::time_point openedAt_;
+};
+
+}  // namespace
+
+bool StreamDecoder::Start(std::shared_ptr<DecodeSession> session)
+{
+    static std::once_flag network;
+    std::call_once(network, [] {
+        avformat_network_init();
+        // The control shows what went wrong; FFmpeg's own lines would only
+        // litter the host's terminal.
+        av_log_set_level(AV_LOG_FATAL);
+    });
+    try {
+        std::thread([session] { Player(session).run(); }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        session->deliverState(DecodeSession::State::Failed, "The stream could not be started");
+        return false;
+    }
+}
+
+}  // namespace vidra

@@ -1,0 +1,52 @@
+#pragma once
+// The video control: shows one camera's live stream, scaled to fit and
+// centred on black, or a line saying why there is none. OpenStream and
+// CloseStream return at once; the decoding runs on a thread of its own.
+//
+// VIDRA_LOG, when set, names a file that gets one line per call and per
+// first picture shown, for tests and benchmarks.
+
+#include "vidra/DecodeSession.h"
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace vidra {
+
+class VidraControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit VidraControl(QWidget* parent = nullptr);
+    ~VidraControl() override;
+
+    void OpenStream(const std::string& address, int stream);
+    void CloseStream();
+
+    // What the control shows now.
+    QImage picture() const { return picture_; }
+    QString statusText() const { return status_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void stopSession();
+    void setStatus(const QString& text);
+    void takeDelivery();
+
+    std::shared_ptr<DecodeSession> session_;
+    QImage picture_;
+    QString status_;
+    bool failed_ = false;
+    bool firstPictureLogged_ = false;
+    std::chrono::steady_clock::time_point openedAt_;
+};
+
+}  // namespace vidra
