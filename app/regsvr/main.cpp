@@ -31,7 +31,7 @@ int main(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);
-        return kExitUsage;
+        return 0;
     }
     const bool unregister = argc == 3 && std::strcmp(argv[1], "-u") == 0;
     if ((argc != 2 && !unregister) || argv[argc - 1][0] == '-' || argv[argc - 1][0] == '\0') {

@@ -1,0 +1,171 @@
+// The main window as the video control's host, on a loopback-only network
+// with the real plug-in registered in a registry of the test's own: the
+// control's place and visibility, the stream each Link command asks for,
+// and the CloseStream calls of Exit and of a close request. The plug-in
+// writes its calls to VIDRA_LOG.
+
+#include "preview/PluginRegistration.h"
+#include "tests/ui/ModalDriver.h"
+#include "tests/ui/UiTestSetup.h"
+#include "ui/COrvaneDlg.h"
+#include "vidra/VidraApi.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QStringList Calls(const QString& log)
+{
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList calls;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("OpenStream ")) {
+            const QList<QByteArray> words = line.split(' ');
+            calls << QString::fromUtf8(words[0] + ' ' + words[1] + ' ' + words[2]);
+        } else if (line == "CloseStream") {
+            calls << QStringLiteral("CloseStream");
+        }
+    }
+    return calls;
+}
+
+}  // namespace
+
+class PreviewHostTest : public QObject {
+    Q_OBJECT
+    UiTestSetup setup;
+    QTemporaryDir data;
+    QString log;
+    std::unique_ptr<COrvaneDlg> window;
+
+    void openWindow()
+    {
+        QFile::remove(log);
+        window = std::make_unique<COrvaneDlg>();
+        window->show();
+    }
+    void link(int row, int command)
+    {
+        QTreeWidget* view = window->listView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->topLevelItem(row)).center());
+        window->OnCommand(command);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(data.isValid());
+        setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
+        log = data.filePath(QStringLiteral("vidra.log"));
+        setenv("VIDRA_LOG", log.toUtf8().constData(), 1);
+    }
+    void cleanup() { window.reset(); }
+
+    void withoutThePluginTheWindowStillWorks()
+    {
+        QVERIFY(!orvane::IsPluginRegistered());
+        openWindow();
+        QCOMPARE(window->preview().window(), nullptr);
+        window->AddCameraRow("127.0.0.1", "001122334455", "V2.4.3", 1, 1, "U", "1");
+        link(0, COrvaneDlg::kLink1080P);
+        window->OnOK();
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+        QCOMPARE(Calls(log), QStringList{});
+    }
+
+    void registerThePlugin()
+    {
+        void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
+        QVERIFY2(library != nullptr, dlerror());
+        auto registerServer = reinterpret_cast<VidraRegisterFn>(dlsym(library, VIDRA_REGISTER_SYMBOL));
+        QVERIFY(registerServer != nullptr);
+        QCOMPARE(registerServer(), 0);
+        QVERIFY(orvane::IsPluginRegistered());
+    }
+
+    void controlSitsHiddenAtItsPlaceUntilTheFirstLink()
+    {
+        openWindow();
+        QWidget* control = window->preview().window();
+        QVERIFY(control != nullptr);
+        QCOMPARE(control->parentWidget(), window.get());
+        QCOMPARE(control->geometry(), window->findChild<QWidget*>("c1020")->geometry());
+        QVERIFY(control->isHidden());
+        window->AddCameraRow("127.0.0.1", "001122334455", "V3.1.0", 1, 1, "U", "1");
+        link(0, COrvaneDlg::kLink720P);
+        QVERIFY(control->isVisible());
+        link(0, COrvaneDlg::kLink1080P);
+        QVERIFY(control->isVisible());
+    }
+
+    void linkAsksForTheStreamOfTheRowsVersion()
+    {
+        openWindow();
+        const char* versions[] = {"V2.4.3", "12.4.0", "2.40", "3.2.1", ""};
+        for (int i = 0; i < 5; ++i) {
+            const std::string ip = "127.0.0." + std::to_string(i + 1);
+            window->AddCameraRow(ip.c_str(), "001122334455", versions[i], 1, 1, "U", "1");
+        }
+        window->AddCameraRow("127.0.0.9", "?", "?", 0, 0, "?", "1");  // as Add makes it
+        for (int row = 0; row < 6; ++row) {
+            link(row, COrvaneDlg::kLink1080P);
+            link(row, COrvaneDlg::kLink720P);
+        }
+        // Two Links in a row open twice; nothing closes in between.
+        QCOMPARE(Calls(log), (QStringList{
+                                 "OpenStream address=127.0.0.1 stream=0", "OpenStream address=127.0.0.1 stream=1",
+                                 "OpenStream address=127.0.0.2 stream=0", "OpenStream address=127.0.0.2 stream=1",
+                                 "OpenStream address=127.0.0.3 stream=4", "OpenStream address=127.0.0.3 stream=5",
+                                 "OpenStream address=127.0.0.4 stream=4", "OpenStream address=127.0.0.4 stream=5",
+                                 "OpenStream address=127.0.0.5 stream=4", "OpenStream address=127.0.0.5 stream=5",
+                                 "OpenStream address=127.0.0.9 stream=4", "OpenStream address=127.0.0.9 stream=5",
+                             }));
+    }
+
+    void exitWithoutAPreviewClosesTheStreamOnce()
+    {
+        openWindow();
+        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+        QCOMPARE(Calls(log), QStringList{"CloseStream"});
+    }
+
+    void closeRequestClosesTheStreamAndTheWindowStays()
+    {
+        openWindow();
+        window->AddCameraRow("127.0.0.1", "001122334455", "V3.1.0", 1, 1, "U", "1");
+        link(0, COrvaneDlg::kLink1080P);
+        QVERIFY(!window->close());
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        link(0, COrvaneDlg::kLink720P);
+        QCOMPARE(Calls(log), (QStringList{"OpenStream address=127.0.0.1 stream=4", "CloseStream", "CloseStream",
+                                          "OpenStream address=127.0.0.1 stream=5"}));
+        // Escape is not a close request: it neither ends the window nor closes the stream.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(window->isVisible());
+        QCOMPARE(Calls(log).size(), 4);
+    }
+
+    void regActivexLeavesThePluginRegistered()
+    {
+        openWindow();
+        window->OnCommand(COrvaneDlg::kRegActivex);
+        QVERIFY(orvane::IsPluginRegistered());
+        QVERIFY(orvane::IsPluginServerPresent());
+    }
+};
+
+QTEST_MAIN(PreviewHostTest)
+#include "PreviewHostTest.moc"
