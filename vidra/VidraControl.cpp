@@ -104,15 +104,8 @@ void VidraControl::takeDelivery()
     if (!session_)
         return;
     QImage frame;
-    if (session_->takeFrame(frame)) {
+    if (session_->takeFrame(frame))
         picture_ = std::move(frame);
-        if (!firstPictureLogged_) {
-            firstPictureLogged_ = true;
-            const double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - openedAt_).count();
-            Trace("first-picture ms=%.1f size=%dx%d", ms, picture_.width(), picture_.height());
-        }
-    }
     const DecodeSession::State state = session_->state();
     if (state == DecodeSession::State::Playing) {
         setStatus(QString());
@@ -150,6 +143,12 @@ void VidraControl::paintEvent(QPaintEvent*)
         QRect target(QPoint(0, 0), fitted);
         target.moveCenter(rect().center());
         painter.drawImage(target, picture_);
+        if (!firstPictureLogged_) {
+            firstPictureLogged_ = true;
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - openedAt_).count();
+            Trace("first-picture ms=%.1f size=%dx%d", ms, picture_.width(), picture_.height());
+        }
         if (failed_)
             painter.fillRect(rect(), QColor(0, 0, 0, 160));
     }
