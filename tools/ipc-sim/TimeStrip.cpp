@@ -15,7 +15,7 @@ constexpr uint8_t kWhite = 235;
 // Luma, 0..255 after the grab's colour conversion, that counts as bright.
 constexpr int kBright = 128;
 // Two bands less far apart than this are noise, not a bit.
-constexpr int kLeastContrast = 4;
+constexpr int kLeastContrast = 40;
 
 using Blocks = std::array<bool, kTimeStripBlocks>;
 
@@ -110,7 +110,7 @@ std::optional<int64_t> TryStrip(const Grab& grab, int top, int left, int right)
         return std::nullopt;
     // The start block is white above and black below: where it turns dark the
     // lower band begins, and the bands are equally tall.
-    const int startColumn = static_cast<int>(left + block / 2) + 3;
+    const int startColumn = static_cast<int>(left + block / 2);
     int lowerTop = top;
     while (lowerTop < grab.height() && grab.luma(startColumn, lowerTop) >= kBright)
         ++lowerTop;
