@@ -1,5 +1,7 @@
 #include "vidra/DecodeSession.h"
 
+#include "platform/ThreadHandoff.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -81,7 +83,9 @@ void DecodeSession::notifyLocked()
     if (receiver_ == nullptr || notified_)
         return;
     notified_ = true;
-    QCoreApplication::postEvent(receiver_, new QEvent(QEvent::Type(kDeliveredEvent)));
+    auto* delivered = new QEvent(QEvent::Type(kDeliveredEvent));
+    orvane::HandoffSent(delivered);
+    QCoreApplication::postEvent(receiver_, delivered);
 }
 
 }  // namespace vidra

@@ -1,5 +1,7 @@
 #include "vidra/VidraControl.h"
 
+#include "platform/ThreadHandoff.h"
+
 #include "vidra/StreamDecoder.h"
 #include "vidra/StreamUrl.h"
 
@@ -92,6 +94,7 @@ void VidraControl::stopSession()
 
 bool VidraControl::event(QEvent* event)
 {
+    orvane::HandoffReceived(event);
     if (event->type() == QEvent::Type(DecodeSession::kDeliveredEvent)) {
         takeDelivery();
         return true;

@@ -11,6 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 
 namespace orvane::sim {
@@ -23,8 +26,15 @@ struct StreamPath {
     int bitrate_kbps;
 };
 
+struct StreamServer::OpenClients {
+    std::mutex mutex;
+    std::condition_variable closed;
+    int count = 0;
+};
+
 struct StreamServer::Address {
     EventLog* log;
+    OpenClients* clients;
     std::string ip;
     StreamMode mode;
     StreamPath paths[2];
@@ -164,6 +174,9 @@ void OnClosed(GstRTSPClient*, gpointer data)
 {
     const auto* address = static_cast<const StreamServer::Address*>(data);
     address->log->write("rtsp-close camera=" + address->ip);
+    std::lock_guard<std::mutex> lock(address->clients->mutex);
+    --address->clients->count;
+    address->clients->closed.notify_all();
 }
 
 void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
@@ -173,6 +186,10 @@ void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
     if (GstRTSPConnection* connection = gst_rtsp_client_get_connection(client))
         peer = gst_rtsp_connection_get_ip(connection);
     address->log->write("rtsp-connect camera=" + address->ip + " peer=" + peer);
+    {
+        std::lock_guard<std::mutex> lock(address->clients->mutex);
+        ++address->clients->count;
+    }
     g_signal_connect(client, "play-request", G_CALLBACK(OnPlay), data);
     g_signal_connect(client, "closed", G_CALLBACK(OnClosed), data);
 }
@@ -202,7 +219,10 @@ GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer
 
 }  // namespace
 
-StreamServer::StreamServer(const SimConfig& config, EventLog& log) : config_(config), log_(log) {}
+StreamServer::StreamServer(const SimConfig& config, EventLog& log)
+    : config_(config), log_(log), openClients_(std::make_unique<OpenClients>())
+{
+}
 
 StreamServer::~StreamServer() { stop(); }
 
@@ -219,6 +239,7 @@ bool StreamServer::start(std::string& error)
         }
         auto address = std::make_unique<Address>();
         address->log = &log_;
+        address->clients = openClients_.get();
         address->ip = camera.ip;
         address->mode = camera.stream;
         address->paths[0] = {address.get(), "/main", 1920, 1080, 4000};
@@ -303,6 +324,23 @@ void StreamServer::stop()
             },
             this);
         thread_.join();
+    }
+    // A client's closing ends on its own thread, which still reads its
+    // camera's address; an abandoned wait leaves the servers to the exit.
+    bool allClosed = false;
+    {
+        std::unique_lock<std::mutex> lock(openClients_->mutex);
+        allClosed = openClients_->closed.wait_for(lock, std::chrono::seconds(3),
+                                                  [this] { return openClients_->count == 0; });
+    }
+    if (!allClosed) {
+        log_.write("rtsp-stop clients-still-open");
+        for (std::unique_ptr<Address>& address : addresses_)
+            static_cast<void>(address.release());
+        addresses_.clear();
+        static_cast<void>(openClients_.release());
+        context_ = nullptr;
+        return;
     }
     for (const std::unique_ptr<Address>& address : addresses_) {
         if (address->listener) {

@@ -33,7 +33,8 @@ public:
     bool start(std::string& error);
     void stop();
 
-    struct Address;  // one camera address: its server and its two paths
+    struct Address;      // one camera address: its server and its two paths
+    struct OpenClients;  // connected and not yet closed, for stop() to wait on
 
 private:
     void run();
@@ -41,6 +42,7 @@ private:
 
     const SimConfig& config_;
     EventLog& log_;
+    std::unique_ptr<OpenClients> openClients_;
     std::vector<std::unique_ptr<Address>> addresses_;
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;
