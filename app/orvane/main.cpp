@@ -1,28 +1,83 @@
 // orvane: the operator's window. Installs the Qt side of the operator prompts
-// and job reports, then runs the main window until Exit.
+// and job reports, then hands over to the application's start-up.
+//
+// Without a display (no DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM or
+// -platform) the prompts go to stderr, so that a register run from a script,
+// or the plug-in check, still ends as it should.
 
+#include "app/orvane/COrvaneApp.h"
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
-#include "ui/COrvaneDlg.h"
+#include "platform/StderrPrompt.h"
 #include "ui/QtJobReports.h"
 #include "ui/QtOperatorPrompt.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool HasDisplay(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0)
+            return true;
+    }
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
+// The application's name is the program file's name without its extension.
+void NameTheApplication()
+{
+    QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
+// An embedded or automation start serves no class objects, so nothing would
+// ever arrive for it: whatever InitInstance answers, the program ends here.
+int Run(COrvaneApp& theApp, int argc, char** argv)
+{
+    theApp.InitInstance(argc, argv);
+    return theApp.ExitInstance();
+}
+
+int RunWithoutDisplay(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    NameTheApplication();
+    orvane::StderrPrompt prompt;
+    orvane::InstallOperatorPrompt(&prompt);
+    COrvaneApp theApp;
+    theApp.m_bNoDisplay = true;
+    const int code = Run(theApp, argc, argv);
+    orvane::InstallOperatorPrompt(nullptr);
+    return code;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    if (!HasDisplay(argc, argv))
+        return RunWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
+    NameTheApplication();
     InitOrvaneResources();
     QtOperatorPrompt prompt;
     QtJobReports reports;
     orvane::InstallOperatorPrompt(&prompt);
     orvane::InstallJobReportSink(&reports);
-    {
-        COrvaneDlg window;
-        window.exec();
-    }
+    COrvaneApp theApp;
+    const int code = Run(theApp, argc, argv);
     orvane::InstallJobReportSink(nullptr);
     orvane::InstallOperatorPrompt(nullptr);
-    return 0;
+    return code;
 }

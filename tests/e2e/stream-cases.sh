@@ -98,9 +98,9 @@ time-strip)
   done
   expect_log "rtsp-client camera=$live path=/main"
   ;;
-shared)
-  # Two clients at once, one over UDP and one over TCP, both get the stream
-  # of one shared pipeline; afterwards the simulator is idle again.
+two-clients)
+  # Two clients at once, one over UDP and one over TCP, both get the whole
+  # stream; once they have left, the simulator is idle again.
   lan live "
     for t in udp tcp; do
       timeout 20 ffmpeg -v error -rtsp_transport \$t -i rtsp://$live:554/main -frames:v 50 -f framecrc - \

@@ -2,9 +2,8 @@
 // The cameras' video: every distinct local camera address serves RTSP on port
 // 554 (or --rtsp-port) with two live test streams, /main 1920x1080 and /sub
 // 1280x720, both 25 fps H.264, each frame carrying the wall-clock time it was
-// made in a time strip (TimeStrip.h). A pipeline runs only while a client
-// plays, and all clients of one camera and path share it: the simulator may
-// play a thousand cameras on a machine of two cores.
+// made in a time strip (TimeStrip.h). A client's pipeline runs only while it
+// plays: the simulator may play a thousand cameras on a machine of two cores.
 
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
