@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# End-to-end cases of the orvane process itself, on the test LAN under an
+# Xvfb of its own, driven with xdotool, one case per run:
+#   startup-cases.sh BUILD_DIR CASE
+# Each case has a class registry of its own (XDG_DATA_HOME).
+set -euo pipefail
+build=$1
+case_name=$2
+here=$(cd "$(dirname "$0")/../.." && pwd)
+
+if [ "${ORVANE_STARTUP_INSIDE:-}" != 1 ]; then
+  ORVANE_STARTUP_INSIDE=1 exec "$here/scripts/test-lan" --addresses 1 --sim-bin "$build/bin/ipc-sim" \
+    --sim "--camera ip=10.77.0.11,mac=001a2b3c4d11,version=V2.4.3" -- "$0" "$build" "$case_name"
+fi
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+export XDG_DATA_HOME="$ORVANE_LAN_DIR/data" XDG_RUNTIME_DIR="$ORVANE_LAN_DIR/runtime"
+mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+display=":$((100 + $$ % 400))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+orvane="$build/bin/orvane"
+registry="$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT"
+
+# wait_window NAME SECONDS: the id of the first window whose name matches.
+wait_window() {
+  local end=$((SECONDS + $2))
+  while [ $SECONDS -lt $end ]; do
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# ends_within PID SECONDS: waits for the process; its exit code in $rc.
+ends_within() {
+  local end=$((SECONDS + $2))
+  while kill -0 "$1" 2>/dev/null; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+  wait "$1" && rc=0 || rc=$?
+}
+
+case "$case_name" in
+  file-name-start-until-exit)
+    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    "$orvane" notes.txt &
+    pid=$!
+    window=$(wait_window '^Orvane-V' 10) || fail "no main window"
+    sleep 0.5
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    kill -0 $pid || fail "the program ended by itself"
+    xdotool mousemove $((X + 320)) $((Y + 485)) click 1  # Exit, at 285,476 75x23
+    ends_within $pid 10 || fail "Exit did not end the program"
+    [ "$rc" = 0 ] || fail "exit code $rc"
+    ;;
+  no-plugin-message)
+    for args in "" "/RegServer"; do
+      # shellcheck disable=SC2086
+      "$orvane" $args &
+      pid=$!
+      box=$(wait_window '^Error$' 10) || fail "no message box for '$args'"
+      xdotool search --onlyvisible --name '^Orvane-V' >/dev/null 2>&1 && fail "a main window opened"
+      xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+      ends_within $pid 10 || fail "the program did not end after the message"
+      [ "$rc" = 0 ] || fail "exit code $rc for '$args'"
+      [ ! -e "$registry/k.AppID" ] || fail "'$args' wrote AppID keys without the plug-in"
+    done
+    # Without a display the message goes to stderr, the exit is the same.
+    env -u DISPLAY "$orvane" /RegServer 2>"$ORVANE_LAN_DIR/stderr" && rc=0 || rc=$?
+    [ "$rc" = 0 ] || fail "exit code $rc without a display"
+    grep -qx 'Error:the TarnVidraActivex is not exist,please install it' "$ORVANE_LAN_DIR/stderr" ||
+      fail "no message on stderr: $(cat "$ORVANE_LAN_DIR/stderr")"
+    ;;
+  embedded-ends-at-once)
+    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    for switch in /Embedding -automation; do
+      "$orvane" $switch &
+      pid=$!
+      ends_within $pid 3 || fail "$switch did not end"
+      [ "$rc" = 0 ] || fail "exit code $rc for $switch"
+    done
+    ;;
+  register-silently)
+    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    "$orvane" -RegServer &
+    pid=$!
+    ends_within $pid 5 || fail "the register run did not end"
+    [ "$rc" = 0 ] || fail "exit code $rc"
+    [ "$(cat "$registry/k.AppID/k.Orvane.EXE/v.AppID")" = "$(ls "$registry/k.AppID" | sed -n 's/^k\.\({.*}\)$/\1/p')" ] ||
+      fail "AppID\\Orvane.EXE does not name the AppID key"
+    "$orvane" /UnregServer
+    [ -d "$registry/k.AppID" ] || fail "unregister removed AppID itself"
+    [ -z "$(ls "$registry/k.AppID")" ] || fail "unregister left $(ls "$registry/k.AppID")"
+    ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "ok $case_name"
