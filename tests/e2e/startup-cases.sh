@@ -96,6 +96,28 @@ case "$case_name" in
     [ -d "$registry/k.AppID" ] || fail "unregister removed AppID itself"
     [ -z "$(ls "$registry/k.AppID")" ] || fail "unregister left $(ls "$registry/k.AppID")"
     ;;
+  installed)
+    prefix="$ORVANE_LAN_DIR/prefix"
+    cmake --install "$build" --prefix "$prefix" >/dev/null || fail "install failed"
+    for f in bin/orvane bin/orvane-cli bin/regsvr lib/libvidra.so share/applications/orvane.desktop \
+             share/icons/hicolor/16x16/apps/orvane.png share/icons/hicolor/32x32/apps/orvane.png \
+             share/icons/hicolor/256x256/apps/orvane.png; do
+      [ -e "$prefix/$f" ] || fail "not installed: $f"
+    done
+    grep -qx 'Exec=orvane' "$prefix/share/applications/orvane.desktop" || fail "desktop entry without Exec=orvane"
+    readelf -d "$prefix/bin/orvane" | grep -q 'R.*PATH.*\$ORIGIN/\.\./lib' || fail "orvane's run path does not lead to lib/"
+    "$prefix/bin/regsvr" "$prefix/lib/libvidra.so" || fail "regsvr failed"
+    server=$(for v in "$registry"/k.CLSID/*/k.InprocServer32/v.; do cat "$v"; echo; done | sort -u)
+    [ "$server" = "$prefix/lib/libvidra.so" ] || fail "InprocServer32 names $server"
+    "$prefix/bin/orvane" &
+    pid=$!
+    window=$(wait_window '^Orvane-V' 10) || fail "the installed orvane opened no window"
+    sleep 0.5
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + 320)) $((Y + 485)) click 1
+    ends_within $pid 10 || fail "Exit did not end the installed orvane"
+    [ "$rc" = 0 ] || fail "exit code $rc"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "ok $case_name"
