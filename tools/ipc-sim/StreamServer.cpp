@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <ctime>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <ctime>
 #include <mutex>
 #include <set>
 
