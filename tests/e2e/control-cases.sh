@@ -59,7 +59,26 @@ expect_stderr() { grep -qxF -- "$1" "$work/stderr" || fail "stderr lacks '$1': $
 last_line() { tail -n 1 "$work/stdout"; }
 upload_line() { grep '^upload ' "$work/log" || true; }
 
+# Under valgrind memcheck: any error, or a leak of memory nothing points to,
+# makes the command exit 99.
+memcheck=(valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
+          --show-leak-kinds=definite)
+
 case "$case_name" in
+memcheck-search)
+  preload=("${memcheck[@]}")
+  run "--camera ip=$cam,mac=001a2b3c4d11,version=V2.4.3 --camera ip=10.77.0.12,mac=001a2b3c4d12" search
+  expect_rc 0
+  [ "$(cut -f2 "$work/stdout")" = "$(printf '%s\n' "$cam" 10.77.0.12)" ] || fail "search: $(cat "$work/stdout")"
+  ;;
+memcheck-upload)
+  preload=("${memcheck[@]}")
+  head -c 25000 /dev/urandom > "$work/firmware.bin"
+  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  expect_rc 0
+  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
+  upload_line | grep -q 'received=25000 md5ok=1$' || fail "upload: $(upload_line)"
+  ;;
 set-xy)
   run "--camera ip=$cam" set-xy "$cam" 120 45
   expect_rc 0
