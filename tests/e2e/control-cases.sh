@@ -79,6 +79,52 @@ memcheck-upload)
   [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
   upload_line | grep -q 'received=25000 md5ok=1$' || fail "upload: $(upload_line)"
   ;;
+deaf-settings)
+  # A camera that takes the connection and never reads: the frames of a
+  # setting fit the socket's buffers, so the operation ends and says so.
+  uid=$(head -c 4089 /dev/zero | tr '\0' U)
+  start=$(date +%s.%N)
+  run "--camera ip=$cam,port=deaf" set-uid "$cam" "$uid"
+  expect_rc 0
+  expect_stderr "IPC will restart"
+  run "--camera ip=$cam,port=deaf" set-net "$cam" 10.77.0.60 001122334455
+  expect_rc 0
+  took=$(echo "$(date +%s.%N) - $start" | bc)
+  echo "$took < 8" | bc | grep -q 1 || fail "two settings to a deaf camera took $took s"
+  ;;
+deaf-upload)
+  # An address list too big for the buffers: the send stalls and the
+  # upload gives up once a chunk has waited its 5 s, even though the camera
+  # still takes a byte now and then (zero-window probes).
+  head -c $((1024 * 1024)) /dev/urandom > "$work/onvif_ips.txt"
+  start=$(date +%s.%N)
+  run "--camera ip=$cam,port=deaf" upload-onvif "$cam" "$work/onvif_ips.txt"
+  took=$(echo "$(date +%s.%N) - $start" | bc)
+  expect_rc 1
+  expect_stderr "Send Data error"
+  echo "$took >= 5 && $took < 12" | bc | grep -q 1 || fail "gave up after $took s"
+  ;;
+upload-file-shrinks)
+  # The file loses its tail while the upload runs: the upload stops with
+  # "Read the File error" instead of sending what is not there.
+  head -c $((1024 * 1024)) /dev/urandom > "$work/firmware.bin"
+  (sleep 4; truncate -s 20000 "$work/firmware.bin") &
+  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  wait
+  expect_rc 1
+  expect_stderr "Read the File error"
+  upload_line | grep -q "size=1048576 .* md5ok=0$" || fail "upload: $(upload_line)"
+  ;;
+upload-file-removed)
+  # Removed while the upload runs: the open file still holds its bytes.
+  head -c $((1024 * 1024)) /dev/urandom > "$work/firmware.bin"
+  (sleep 4; rm -f "$work/firmware.bin") &
+  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  wait
+  expect_rc 0
+  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
+  upload_line | grep -q "size=1048576 .* received=1048576 md5ok=1$" || fail "upload: $(upload_line)"
+  ;;
 set-xy)
   run "--camera ip=$cam" set-xy "$cam" 120 45
   expect_rc 0

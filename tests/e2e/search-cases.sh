@@ -25,6 +25,35 @@ expect_between() {  # value low high what
 }
 
 case "$case_name" in
+flood)
+  # Ten cameras answer every millisecond for a second: 10 000 datagrams.
+  cams=""
+  for i in $(seq 11 20); do cams="$cams --camera ip=10.77.0.$i,mac=0000000000$(printf %02x "$i"),every-ms=1,for-ms=1000"; done
+  log=$(mktemp)
+  timing=$(mktemp)
+  out=$(lan --addresses 10 --sim "$cams" -- bash -c \
+        's=$(date +%s.%N); "$1" search; rc=$?; e=$(date +%s.%N); echo "$e - $s" | bc > "$2"; sleep 0.2; cp "$ORVANE_SIM_LOG" "$3"; exit $rc' \
+        _ "$cli" "$timing" "$log") || fail "search failed under the flood"
+  took=$(cat "$timing")
+  sent=$(sed -n 's/^answered .* datagrams=\([0-9]*\) .*/\1/p' "$log")
+  rm -f "$log" "$timing"
+  [ "$sent" -ge 9900 ] || fail "the flood sent only $sent datagrams"
+  [ "$(cut -f2 <<<"$out")" = "$(printf '10.77.0.%s\n' $(seq 11 20))" ] || fail "got:
+$out"
+  # A second of answers, then the 2 s without one that end the search.
+  expect_between "$took" 2.9 4.5 "search length under $sent datagrams"
+  echo "flood: $sent datagrams, 10 cameras listed, search took $took s"
+  ;;
+three-hundred-addresses)
+  addresses=$(for i in $(seq 0 299); do printf '10.77.%d.%d,' $((i / 240)) $((11 + i % 240)); done)
+  out=$(lan --addresses 300 --sim "--cameras 300 --addresses ${addresses%,}" -- "$cli" search)
+  [ "$(wc -l <<<"$out")" = 300 ] || fail "$(wc -l <<<"$out") of 300 cameras listed"
+  [ "$(cut -f2 <<<"$out")" = "$(cut -f2 <<<"$out" | sort -t. -k1,1n -k2,2n -k3,3n -k4,4n)" ] ||
+    fail "not in address order"
+  [ "$(cut -f2 <<<"$out" | sort -u | wc -l)" = 300 ] || fail "addresses repeated"
+  [ "$(cut -f3 <<<"$out" | sort -u | wc -l)" = 300 ] || fail "MACs repeated"
+  [ "$(cut -f1 <<<"$out" | tr '\n' ' ')" = "$(seq -s ' ' 1 300) " ] || fail "rows not numbered 1 to 300"
+  ;;
 no-camera)
   # test-lan's own set-up takes a fraction of a second; the search itself 2 s.
   timed_search --sim "--run-ms 60000"

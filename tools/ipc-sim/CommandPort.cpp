@@ -3,6 +3,8 @@
 #include "control/FileDigest.h"
 
 #include <openssl/evp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -109,6 +111,12 @@ bool CommandPort::start(std::string& error)
         Socket socket = Socket::tcp();
         int one = 1;
         ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (camera.deafCommands) {
+            // A small window, inherited by every accepted connection, so that
+            // an operator's sends stall soon against a camera that never reads.
+            const int small = 4096;
+            ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
         const bool bound = socket.bindTo(MakeAddress(camera.ip.c_str(), kCommandPort));
         const int bindError = errno;
         if (!bound && bindError == EADDRNOTAVAIL) {
@@ -181,9 +189,27 @@ size_t CommandPort::readFully(Socket& connection, uint8_t* buffer, size_t length
     return have;
 }
 
+// Holds the connection without reading from it until the operator closes
+// it or the simulator stops; then says how much lay unread.
+void CommandPort::ignore(Socket& connection, const std::string& tag)
+{
+    while (!stopping_) {
+        pollfd waiting{connection.fd(), POLLRDHUP, 0};
+        if (::poll(&waiting, 1, kPoll_ms) > 0 && (waiting.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+            break;
+    }
+    int unread = 0;
+    ::ioctl(connection.fd(), FIONREAD, &unread);
+    log_.write("deaf-close " + tag + " unread=" + std::to_string(unread));
+}
+
 void CommandPort::serve(const SimCamera& camera, Socket connection, int id)
 {
     const std::string tag = "camera=" + camera.ip + " conn=" + std::to_string(id);
+    if (camera.deafCommands) {
+        ignore(connection, tag);
+        return;
+    }
     auto frame = std::make_unique<uint8_t[]>(kCommandFrameBytes);
     bool keepOpen = true;
     while (keepOpen && !stopping_) {

@@ -50,6 +50,7 @@ private:
 
     void accept(Listener& listener);
     void serve(const SimCamera& camera, Socket connection, int id);
+    void ignore(Socket& connection, const std::string& tag);
     // Reads exactly length bytes, waking regularly to notice a stop. Returns
     // the number read; fewer when the peer closed or the port is stopping.
     size_t readFully(Socket& connection, uint8_t* buffer, size_t length);

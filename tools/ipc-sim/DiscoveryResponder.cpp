@@ -58,7 +58,25 @@ bool DiscoveryResponder::start(std::string& error)
         return false;
     }
     listener_ = std::thread([this] { listen(); });
+    for (const SimCamera& camera : config_.cameras) {
+        if (camera.push_ms > 0)
+            answerers_.emplace_back([this, &camera] { push(camera); });
+    }
     return true;
+}
+
+// Answers nobody asked for, as a camera that keeps announcing itself sends.
+void DiscoveryResponder::push(const SimCamera& camera)
+{
+    const std::vector<uint8_t> datagram = BuildAnswer(camera);
+    const sockaddr_in to = MakeAddress(camera.pushTo.c_str(), kSearchLocalPort);
+    long sent = 0;
+    while (!stopping_) {
+        if (sendFrom(camera, datagram, to))
+            ++sent;
+        std::this_thread::sleep_for(std::chrono::milliseconds(camera.push_ms));
+    }
+    log_.write("pushed camera=" + camera.ip + " datagrams=" + std::to_string(sent));
 }
 
 void DiscoveryResponder::stop()
@@ -99,13 +117,18 @@ void DiscoveryResponder::answer(sockaddr_in requester)
     std::vector<std::vector<uint8_t>> datagrams;
     for (const SimCamera& c : config_.cameras)
         datagrams.push_back(BuildAnswer(c));
+    long sent = 0;
     for (const ScheduledAnswer& s : Schedule(config_.cameras)) {
         while (!stopping_ && Clock::now() < start + std::chrono::milliseconds(s.at_ms))
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, s.at_ms)));
         if (stopping_)
             return;
-        sendFrom(config_.cameras[s.camera], datagrams[s.camera], requester);
+        sent += sendFrom(config_.cameras[s.camera], datagrams[s.camera], requester) ? 1 : 0;
     }
+    const long took_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    log_.write("answered to=" + Dotted(requester) + " datagrams=" + std::to_string(sent) +
+               " ms=" + std::to_string(took_ms));
 }
 
 bool DiscoveryResponder::sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram,

@@ -25,6 +25,7 @@ public:
 private:
     void listen();
     void answer(sockaddr_in requester);
+    void push(const SimCamera& camera);
     bool sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
 
     const SimConfig& config_;

@@ -138,8 +138,13 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             camera.upload = UploadEnding::Silent;
         else if (key == "upload" && value == "cut")
             camera.upload = UploadEnding::Cut;
-        else if (key == "port" && (value == "refuse" || value == "open"))
+        else if (key == "port" && (value == "refuse" || value == "open" || value == "deaf")) {
             camera.refuseCommands = value == "refuse";
+            camera.deafCommands = value == "deaf";
+        } else if (key == "push-ms")
+            ok = ParseInt(value, camera.push_ms) && camera.push_ms > 0;
+        else if (key == "push-to")
+            camera.pushTo = value;
         else if (key == "stream" && value == "live")
             camera.stream = StreamMode::Live;
         else if (key == "stream" && value == "none")

@@ -43,6 +43,9 @@ struct SimCamera {
     std::string reply = "1";  // an upload's reply text (%HH decoded on parsing)
     UploadEnding upload = UploadEnding::Reply;
     bool refuseCommands = false;  // no listener on the command port
+    bool deafCommands = false;    // accepts command connections, never reads from them
+    int push_ms = 0;              // send the answer unasked every push_ms ...
+    std::string pushTo = "10.77.0.1";  // ... to this operator's port 10088
     StreamMode stream = StreamMode::Live;
 };
 
