@@ -6,9 +6,20 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace orvane {
+namespace {
+
+int WaitWithin(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, kSearchTimeout_ms));
+}
+
+}  // namespace
 
 bool SearchExchange::init()
 {
@@ -44,8 +55,9 @@ void SearchExchange::collectAnswers()
     uint8_t datagram[kSearchAnswerSize];
     SearchAnswer answer;
     // The time-out restarts after every datagram: a search lasts until a 2 s
-    // gap in the answers, however many cameras there are.
-    while (socket_.waitReadable(kSearchTimeout_ms) > 0) {
+    // gap in the answers, however many cameras there are, up to its longest.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
+    for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
         std::memset(datagram, 0, sizeof datagram);
         sockaddr_in sender{};
         if (socket_.receiveDatagram(datagram, sizeof datagram, sender) < 1)
