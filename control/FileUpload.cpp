@@ -17,11 +17,6 @@
 namespace orvane {
 namespace {
 
-enum class ReplyMeaning {
-    Number,         // the camera's reply read as a decimal number
-    AlwaysAccepted  // any reply means accepted
-};
-
 struct UploadKind {
     int kind;
     const char* linkErrorMessage;
@@ -141,9 +136,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
     }
 
     char reply[kUploadReplySize + 1] = {};
-    int result = kUploadNoReply;
-    if (channel.receive(reply, kUploadReplySize) > 0)
-        result = kind.reply == ReplyMeaning::Number ? ReadDecimal(reply) : kOnvifAccepted;
+    const int result = UploadResult(kind.reply, reply, channel.receive(reply, kUploadReplySize));
 
     // The camera sees the connection close only after the operator has
     // dismissed the result the progress window shows for this report.
@@ -159,6 +152,13 @@ int UploadPermille(int64_t sent, int64_t size)
 {
     const float ratio = static_cast<float>(static_cast<double>(sent) / static_cast<double>(size));
     return static_cast<int>(static_cast<double>(ratio) * 1000.0);
+}
+
+int UploadResult(ReplyMeaning meaning, const char (&reply)[kUploadReplySize + 1], ssize_t received)
+{
+    if (received <= 0)
+        return kUploadNoReply;
+    return meaning == ReplyMeaning::Number ? ReadDecimal(reply) : kOnvifAccepted;
 }
 
 bool UpdateIpcKind2(const char* path, const char* address) { return Upload(kKind2, path, address); }

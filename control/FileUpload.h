@@ -4,6 +4,8 @@
 // of the final progress report. Each upload runs on a worker thread of the
 // progress window and returns true when it got as far as the final report.
 
+#include <sys/types.h>
+
 #include <cstdint>
 
 namespace orvane {
@@ -32,6 +34,15 @@ constexpr int kFirmwareReplyWait_ms = 60000;
 // Result codes of the final report.
 constexpr int kUploadNoReply = 0;
 constexpr int kOnvifAccepted = 2;
+
+enum class ReplyMeaning {
+    Number,         // the camera's reply read as a decimal number
+    AlwaysAccepted  // any reply means accepted
+};
+
+// The result code of the final report: received is what the receive of at
+// most kUploadReplySize bytes into the zero-filled reply returned.
+int UploadResult(ReplyMeaning meaning, const char (&reply)[kUploadReplySize + 1], ssize_t received);
 
 // Progress in per mille after sent of size bytes: the ratio rounded to single
 // precision, then scaled and truncated (16000 bytes, 10240 sent: 639).

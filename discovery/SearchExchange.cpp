@@ -53,18 +53,25 @@ void SearchExchange::collectAnswers()
     if (!ready_)
         return;  // the wait of a search without a bound socket fails at once
     uint8_t datagram[kSearchAnswerSize];
-    SearchAnswer answer;
     // The time-out restarts after every datagram: a search lasts until a 2 s
     // gap in the answers, however many cameras there are, up to its longest.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
     for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
-        std::memset(datagram, 0, sizeof datagram);
         sockaddr_in sender{};
-        if (socket_.receiveDatagram(datagram, sizeof datagram, sender) < 1)
-            continue;
-        DecodeSearchAnswer(datagram, sender, answer);
-        AddSearchAnswer(answer.mac, answer.ip, answer.version, answer.xy, answer.uid, answer.keyId);
+        const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender);
+        TakeSearchDatagram(datagram, received, sender);
     }
+}
+
+void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender)
+{
+    if (length < 1 || static_cast<size_t>(length) > kSearchAnswerSize)
+        return;
+    uint8_t datagram[kSearchAnswerSize] = {};
+    std::memcpy(datagram, bytes, static_cast<size_t>(length));
+    SearchAnswer answer;
+    DecodeSearchAnswer(datagram, sender, answer);
+    AddSearchAnswer(answer.mac, answer.ip, answer.version, answer.xy, answer.uid, answer.keyId);
 }
 
 SearchExchange& TheSearchExchange()

@@ -5,6 +5,8 @@
 
 #include "platform/Socket.h"
 
+#include <cstdint>
+
 namespace orvane {
 
 constexpr int kSearchTimeout_ms = 2000;
@@ -31,6 +33,12 @@ private:
     sockaddr_in destination_{};
     bool ready_ = false;
 };
+
+// What the search does with one received datagram: length is what
+// receiveDatagram returned for it. An empty datagram, or one longer than the
+// 208-byte answer (-1), is dropped; a shorter one reads as if its missing
+// bytes were zero. The answer goes to the camera directory.
+void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender);
 
 SearchExchange& TheSearchExchange();
 bool InitSearchSocket();

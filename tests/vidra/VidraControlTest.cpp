@@ -18,7 +18,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <random>
+#include <thread>
+
+#include <poll.h>
 
 namespace {
 
@@ -37,6 +42,7 @@ public:
         listening_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 && ::listen(fd_, 8) == 0;
     }
     ~SilentCamera() { ::close(fd_); }
+    int fd() const { return fd_; }
     SilentCamera(const SilentCamera&) = delete;
     SilentCamera& operator=(const SilentCamera&) = delete;
     bool listening() const { return listening_; }
@@ -44,6 +50,48 @@ public:
 private:
     int fd_ = -1;
     bool listening_ = false;
+};
+
+// A camera whose RTSP port answers every connection with noise.
+class NoisyCamera {
+public:
+    explicit NoisyCamera(uint16_t port) : camera_(port)
+    {
+        serving_ = std::thread([this] { serve(); });
+    }
+    ~NoisyCamera()
+    {
+        stop_ = true;
+        serving_.join();
+    }
+    NoisyCamera(const NoisyCamera&) = delete;
+    NoisyCamera& operator=(const NoisyCamera&) = delete;
+
+private:
+    void serve()
+    {
+        std::mt19937 random(7);
+        while (!stop_) {
+            pollfd waiting{camera_.fd(), POLLIN, 0};
+            if (::poll(&waiting, 1, 50) != 1)
+                continue;
+            const int peer = ::accept(camera_.fd(), nullptr, nullptr);
+            if (peer < 0)
+                continue;
+            char noise[4096];
+            for (int i = 0; i < 16 && !stop_; ++i) {
+                for (char& c : noise)
+                    c = static_cast<char>(random());
+                if (::send(peer, noise, sizeof noise, MSG_NOSIGNAL) <= 0)
+                    break;
+            }
+            ::close(peer);
+        }
+    }
+
+    SilentCamera camera_;
+    std::atomic<bool> stop_{false};
+    std::thread serving_;
 };
 
 constexpr uint16_t kSilentPort = 15554;
@@ -159,6 +207,22 @@ private slots:
         QVERIFY2(waited.elapsed() >= 2900, "gave up on a silent camera too soon");
         // The window kept running all the while.
         QVERIFY2(ticks >= waited.elapsed() / 50 / 2, qPrintable(QString::number(ticks)));
+    }
+
+    void noiseInsteadOfAStreamIsNamedAndTheControlLives()
+    {
+        NoisyCamera camera(kSilentPort);
+        setenv("VIDRA_URL", "rtsp://{address}:15554/{stream}", 1);
+        QWidget parent;
+        QWidget* control = newControl(&parent);
+        parent.show();
+        QCOMPARE(open(control, "127.0.0.1", 0), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(control->accessibleDescription().startsWith(QStringLiteral("No stream from 127.0.0.1: ")),
+                                 9000);
+        // Still a working control: it opens the next stream as before.
+        QCOMPARE(open(control, "127.0.0.1", 1), 0);
+        QVERIFY(control->accessibleDescription().startsWith(QStringLiteral("Connecting to")));
+        QCOMPARE(close(control), 0);
     }
 
     void closingAndDestroyingWhileConnectingLeavesNothingBehind()
