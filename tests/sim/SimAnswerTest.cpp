@@ -60,13 +60,16 @@ TEST(SimConfig, RefusesMalformedCameras)
 {
     const char* bad[] = {"mac=001a2b3c4d5e", "ip=1.2.3.4,mac=001a2b3c4d", "ip=1.2.3.4,mac=zz1a2b3c4d5e",
                          "ip=1.2.3.4,keyid=abc", "ip=1.2.3.4,len=0", "ip=1.2.3.4,colour=red",
-                         "ip=1.2.3.4,stream=paused"};
+                         "ip=1.2.3.4,stream=paused", "ip=1.2.3.4,mac=-1-1-1-1-1-1", "ip=1.2.3.4,mac= 1 1 1 1 1 1",
+                         "ip=1.2.3.4,mac=+1+1+1+1+1+1"};
     for (const char* text : bad) {
         SimCamera camera;
         std::string error;
         EXPECT_FALSE(ParseSimCamera(text, camera, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
+    uint8_t mac[6] = {};
+    EXPECT_FALSE(ParseMac(std::string("66\0\0\0\0\0\0\0\0" "66", 12), mac));  // empty pairs are no bytes
 }
 
 }  // namespace

@@ -90,13 +90,13 @@ bool ParseMac(const std::string& text, uint8_t (&mac)[6])
     }
     if (digits.size() != 12)
         return false;
+    // Digit by digit: strtoul would also take a sign, blanks or an empty pair.
     for (int i = 0; i < 6; ++i) {
-        char pair[3] = {digits[2 * i], digits[2 * i + 1], 0};
-        char* end = nullptr;
-        unsigned long value = std::strtoul(pair, &end, 16);
-        if (*end != '\0')
+        const int high = HexDigit(digits[2 * i]);
+        const int low = HexDigit(digits[2 * i + 1]);
+        if (high < 0 || low < 0)
             return false;
-        mac[i] = static_cast<uint8_t>(value);
+        mac[i] = static_cast<uint8_t>(high * 16 + low);
     }
     return true;
 }
