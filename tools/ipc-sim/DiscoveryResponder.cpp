@@ -60,7 +60,7 @@ bool DiscoveryResponder::start(std::string& error)
     listener_ = std::thread([this] { listen(); });
     for (const SimCamera& camera : config_.cameras) {
         if (camera.push_ms > 0)
-            answerers_.emplace_back([this, &camera] { push(camera); });
+            pushers_.emplace_back([this, &camera] { push(camera); });
     }
     return true;
 }
@@ -84,11 +84,13 @@ void DiscoveryResponder::stop()
     stopping_ = true;
     if (listener_.joinable())
         listener_.join();
-    for (std::thread& t : answerers_) {
-        if (t.joinable())
-            t.join();
+    for (std::vector<std::thread>* threads : {&answerers_, &pushers_}) {
+        for (std::thread& t : *threads) {
+            if (t.joinable())
+                t.join();
+        }
+        threads->clear();
     }
-    answerers_.clear();
 }
 
 void DiscoveryResponder::listen()

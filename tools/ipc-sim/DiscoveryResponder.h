@@ -33,7 +33,8 @@ private:
     Socket socket_;
     std::atomic<bool> stopping_{false};
     std::thread listener_;
-    std::vector<std::thread> answerers_;
+    std::vector<std::thread> answerers_;  // the listener's, one per request
+    std::vector<std::thread> pushers_;    // start()'s, one per pushing camera
 };
 
 }  // namespace orvane::sim
