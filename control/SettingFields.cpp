@@ -44,7 +44,8 @@ bool ParseWholeInt(const char* text, int& value)
     const long parsed = std::strtol(text, &end, 10);
     if (end == text || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
         return false;
-    while (*end == ' ' || *end == '\t')
+    // strtol skips any white space before the number; the same goes after it.
+    while (std::isspace(static_cast<unsigned char>(*end)))
         ++end;
     if (*end != '\0')
         return false;

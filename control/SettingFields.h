@@ -28,8 +28,8 @@ bool IsYField(int y);
 // Counted in bytes of the text.
 bool IsUidField(const char* uid);
 
-// A whole decimal number within int: blanks around it allowed, an optional
-// sign, at least one digit, nothing else.
+// A whole decimal number within int: white space around it allowed, an
+// optional sign, at least one digit, nothing else.
 bool ParseWholeInt(const char* text, int& value);
 
 }  // namespace orvane

@@ -6,7 +6,8 @@
 //   1  a round trip: width 170 + (bytes 1-2 % 471), height 40 + byte 3 % 81,
 //      48 bits of time in bytes 4-9; the strip is painted into a picture
 //      whose other rows are the remaining bytes as grey, and must read back
-// Both stay below 2 MB a picture, so that an input costs milliseconds.
+// Both are bounded (a grab by the input's length, a painted picture by
+// 640 x 120), so that an input costs about a millisecond.
 
 #include "tools/ipc-sim/TimeStrip.h"
 
