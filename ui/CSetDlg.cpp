@@ -126,27 +126,26 @@ void CSetDlg::OnSetIp()
     orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), nullptr);
 }
 
+bool CSetDlg::takeCheckedMac()
+{
+    macText = editBytes(ui_->c1010, macText);
+    if (orvane::IsMacField(macText.c_str()))
+        return true;
+    ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
+    return false;
+}
+
 void CSetDlg::OnSetMac()
 {
-    if (!DoDataExchange(true))
+    if (!DoDataExchange(true) || !takeCheckedMac())
         return;
-    macText = editBytes(ui_->c1010, macText);
-    if (!orvane::IsMacField(macText.c_str())) {
-        ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
-        return;
-    }
     orvane::SetIpcNet(cameraAddress.c_str(), nullptr, macText.c_str());
 }
 
 void CSetDlg::OnSetAll()
 {
-    if (!DoDataExchange(true))
+    if (!DoDataExchange(true) || !takeCheckedMac())
         return;
-    macText = editBytes(ui_->c1010, macText);
-    if (!orvane::IsMacField(macText.c_str())) {
-        ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
-        return;
-    }
     readAddressIntoIpText();
     orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), macText.c_str());
 }

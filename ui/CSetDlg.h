@@ -57,6 +57,9 @@ private:
     bool DoDataExchange(bool saveAndValidate);
     bool readInteger(QLineEdit* edit, int& value);
     void readAddressIntoIpText();
+    // Takes the MAC edit's text into macText; false, after the message, when
+    // it is not twelve hexadecimal digits.
+    bool takeCheckedMac();
     std::string editBytes(const QLineEdit* edit, const std::string& shownBytes) const;
 
     std::unique_ptr<Ui::CSetDlg> ui_;

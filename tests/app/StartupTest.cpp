@@ -8,6 +8,7 @@
 #include "app/orvane/CommandLineInfo.h"
 #include "platform/ClassRegistry.h"
 #include "tests/ui/ModalDriver.h"
+#include "tests/ui/PluginTestSupport.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/COrvaneDlg.h"
 #include "vidra/VidraApi.h"
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
@@ -77,13 +77,7 @@ class StartupTest : public QObject {
             *initResult = result;
         return app.ExitInstance();
     }
-    void registerPlugin()
-    {
-        void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-        QVERIFY2(library != nullptr, dlerror());
-        auto registerServer = reinterpret_cast<VidraRegisterFn>(dlsym(library, VIDRA_REGISTER_SYMBOL));
-        QVERIFY(registerServer != nullptr && registerServer() == 0);
-    }
+    void registerPlugin() { QVERIFY(RegisterBuiltPlugin()); }
 
 private slots:
     void init()

@@ -6,6 +6,7 @@
 // tests/ui/CMakeLists.txt.
 
 #include "tests/ui/ModalDriver.h"
+#include "tests/ui/PluginTestSupport.h"
 #include "tests/ui/UiTestSetup.h"
 #include "tools/ipc-sim/TimeStrip.h"
 #include "ui/COrvaneDlg.h"
@@ -18,7 +19,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
@@ -63,12 +63,7 @@ class LivePreviewTest : public QObject {
         return orvane::sim::ReadTimeStrip(reinterpret_cast<const uint32_t*>(image.constBits()), image.width(),
                                           image.height(), static_cast<int>(image.bytesPerLine() / 4));
     }
-    void link(int row, int command)
-    {
-        QTreeWidget* view = window->listView();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->topLevelItem(row)).center());
-        window->OnCommand(command);
-    }
+    void link(int row, int command) { ClickRowAndCommand(*window, row, command); }
 
 private slots:
     void initTestCase()
@@ -77,10 +72,7 @@ private slots:
         setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
         log = data.filePath(QStringLiteral("vidra.log"));
         setenv("VIDRA_LOG", log.toUtf8().constData(), 1);
-        void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-        QVERIFY2(library != nullptr, dlerror());
-        auto registerServer = reinterpret_cast<VidraRegisterFn>(dlsym(library, VIDRA_REGISTER_SYMBOL));
-        QVERIFY(registerServer != nullptr && registerServer() == 0);
+        QVERIFY(RegisterBuiltPlugin());
 
         window = std::make_unique<COrvaneDlg>();
         window->show();

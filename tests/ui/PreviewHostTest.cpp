@@ -6,6 +6,7 @@
 
 #include "preview/PluginRegistration.h"
 #include "tests/ui/ModalDriver.h"
+#include "tests/ui/PluginTestSupport.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/COrvaneDlg.h"
 #include "vidra/VidraApi.h"
@@ -16,7 +17,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
@@ -55,12 +55,7 @@ class PreviewHostTest : public QObject {
         window = std::make_unique<COrvaneDlg>();
         window->show();
     }
-    void link(int row, int command)
-    {
-        QTreeWidget* view = window->listView();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualItemRect(view->topLevelItem(row)).center());
-        window->OnCommand(command);
-    }
+    void link(int row, int command) { ClickRowAndCommand(*window, row, command); }
 
 private slots:
     void initTestCase()
@@ -86,11 +81,7 @@ private slots:
 
     void registerThePlugin()
     {
-        void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-        QVERIFY2(library != nullptr, dlerror());
-        auto registerServer = reinterpret_cast<VidraRegisterFn>(dlsym(library, VIDRA_REGISTER_SYMBOL));
-        QVERIFY(registerServer != nullptr);
-        QCOMPARE(registerServer(), 0);
+        QVERIFY(RegisterBuiltPlugin());
         QVERIFY(orvane::IsPluginRegistered());
     }
 
