@@ -16,12 +16,10 @@ fi
 fail() { echo "FAIL: $*" >&2; exit 1; }
 export XDG_DATA_HOME="$ORVANE_LAN_DIR/data" XDG_RUNTIME_DIR="$ORVANE_LAN_DIR/runtime"
 mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-display=":$((100 + $$ % 400))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+# shellcheck source=../../scripts/xvfb.sh
+. "$here/scripts/xvfb.sh"
+start_xvfb
+trap 'kill $XVFB_PID 2>/dev/null || true' EXIT
 orvane="$build/bin/orvane"
 registry="$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT"
 
