@@ -1,15 +1,26 @@
-# Sourced, not run: start_xvfb starts an Xvfb on a display number it picks
-# itself (-displayfd), so that runs in parallel never take the same one, and
-# exports DISPLAY; XVFB_PID is its process. The caller kills it on exit.
+# Sourced, not run: start_xvfb starts an Xvfb on a display number of its own
+# and exports DISPLAY; XVFB_PID is its process. The number is drawn at random
+# from 100-999 rather than taken as the lowest free one, so that a server
+# starting never takes the number of one still shutting down elsewhere (whose
+# exit would remove the new server's socket); a number in use, or a server
+# that does not answer, is replaced by another, up to five times. The caller
+# kills the server on exit.
 start_xvfb() {
-  local size=${1:-1280x800x24} fifo
-  fifo=$(mktemp -u /tmp/orvane-xvfb.XXXXXX)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  XVFB_PID=$!
-  local number
-  read -r -t 10 number <"$fifo" || number=""
-  rm -f "$fifo"
-  [ -n "$number" ] || { echo "Xvfb did not start" >&2; return 1; }
-  export DISPLAY=":$number"
+  local size=${1:-1280x800x24} number attempt
+  for attempt in 1 2 3 4 5; do
+    number=$((100 + RANDOM % 900))
+    [ ! -e "/tmp/.X$number-lock" ] && [ ! -e "/tmp/.X11-unix/X$number" ] || continue
+    Xvfb ":$number" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$number"
+    for _ in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  done
+  echo "Xvfb did not start" >&2
+  return 1
 }
