@@ -234,6 +234,16 @@ RegistryStatus WriteAtomically(int folderFd, const std::string& target, std::str
     return RegistryStatus::Ok;
 }
 
+// Splits key and opens the folder of the key's parent, for a delete; the
+// root key itself has no parent and cannot be deleted.
+RegistryStatus OpenParentOfKey(const std::string& root, std::string_view key, std::vector<std::string>& folders,
+                               OwnedFd& parent)
+{
+    if (!SplitKey(key, folders) || folders.empty())
+        return RegistryStatus::Invalid;
+    return OpenKey(root, folders, folders.size() - 1, false, parent);
+}
+
 }  // namespace
 
 std::string ClassRegistry::EnvironmentRoot()
@@ -342,10 +352,8 @@ RegistryStatus ClassRegistry::deleteValue(std::string_view key, std::string_view
 RegistryStatus ClassRegistry::deleteKey(std::string_view key) const
 {
     std::vector<std::string> folders;
-    if (!SplitKey(key, folders) || folders.empty())
-        return RegistryStatus::Invalid;
     OwnedFd parent;
-    RegistryStatus status = OpenKey(rootFolder(), folders, folders.size() - 1, false, parent);
+    const RegistryStatus status = OpenParentOfKey(rootFolder(), key, folders, parent);
     if (status != RegistryStatus::Ok)
         return status;
     const char* name = folders.back().c_str();
@@ -375,10 +383,8 @@ RegistryStatus ClassRegistry::deleteKey(std::string_view key) const
 RegistryStatus ClassRegistry::deleteTree(std::string_view key) const
 {
     std::vector<std::string> folders;
-    if (!SplitKey(key, folders) || folders.empty())
-        return RegistryStatus::Invalid;
     OwnedFd parent;
-    RegistryStatus status = OpenKey(rootFolder(), folders, folders.size() - 1, false, parent);
+    const RegistryStatus status = OpenParentOfKey(rootFolder(), key, folders, parent);
     if (status != RegistryStatus::Ok)
         return status;
     if (!RemoveTree(parent.get(), folders.back().c_str()))
