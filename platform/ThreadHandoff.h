@@ -11,17 +11,17 @@ extern "C" void __tsan_release(void* address);
 
 namespace orvane {
 
-inline void HandoffSent([[maybe_unused]] void* object)
+inline void HandoffSent([[maybe_unused]] const void* object)
 {
 #if defined(__SANITIZE_THREAD__)
-    __tsan_release(object);
+    __tsan_release(const_cast<void*>(object));
 #endif
 }
 
-inline void HandoffReceived([[maybe_unused]] void* object)
+inline void HandoffReceived([[maybe_unused]] const void* object)
 {
 #if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(object);
+    __tsan_acquire(const_cast<void*>(object));
 #endif
 }
 

@@ -7,12 +7,15 @@
 JobReportEvent::JobReportEvent(unsigned message, long wParam, long lParam, QSemaphore* handled)
     : QEvent(typeFor(message)), wParam_(wParam), lParam_(lParam), handled_(handled)
 {
+    orvane::HandoffSent(this);
 }
 
 JobReportEvent::~JobReportEvent()
 {
-    if (handled_ != nullptr)
+    if (handled_ != nullptr) {
+        orvane::HandoffSent(handled_);
         handled_->release();
+    }
 }
 
 QEvent::Type JobReportEvent::typeFor(unsigned message)

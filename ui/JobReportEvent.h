@@ -2,7 +2,11 @@
 // Messages 1125 and 1126 as Qt events. A sender that waits for the handler
 // passes a semaphore; the event releases it when it is destroyed, which Qt
 // does after the handler has returned, or when the receiver is deleted with
-// the event still queued, so a waiting worker is never left hanging.
+// the event still queued, so a waiting worker is never left hanging. It is
+// built on a worker and read on the user-interface thread, by the window or
+// by any event filter, so the reads mark the hand-off themselves.
+
+#include "platform/ThreadHandoff.h"
 
 #include <QEvent>
 
@@ -20,8 +24,16 @@ public:
 
     static QEvent::Type typeFor(unsigned message);
 
-    long wParam() const { return wParam_; }
-    long lParam() const { return lParam_; }
+    long wParam() const
+    {
+        orvane::HandoffReceived(this);
+        return wParam_;
+    }
+    long lParam() const
+    {
+        orvane::HandoffReceived(this);
+        return lParam_;
+    }
 
 private:
     long wParam_;

@@ -38,5 +38,6 @@ bool QtJobReports::deliver(unsigned message, long wParam, long lParam, orvane::D
     if (!target.post(new JobReportEvent(message, wParam, lParam, &handled)))
         return false;
     handled.acquire();
+    orvane::HandoffReceived(&handled);
     return true;
 }
