@@ -3,18 +3,22 @@
 # from 100-999 rather than taken as the lowest free one, so that a server
 # starting never takes the number of one still shutting down elsewhere (whose
 # exit would remove the new server's socket); a number in use, or a server
-# that does not answer, is replaced by another, up to five times. The caller
-# kills the server on exit.
+# that does not answer, is replaced by another, up to five times. -noreset:
+# by default the server resets when its last client leaves, and a program
+# started at that moment finds no display. The caller kills the server on exit.
 start_xvfb() {
   local size=${1:-1280x800x24} number attempt
   for attempt in 1 2 3 4 5; do
     number=$((100 + RANDOM % 900))
     [ ! -e "/tmp/.X$number-lock" ] && [ ! -e "/tmp/.X11-unix/X$number" ] || continue
-    Xvfb ":$number" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$number" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$number"
     for _ in $(seq 1 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
+      # The answer must come from this server: two runs may draw the same
+      # number at once, and the one whose server lost would otherwise take
+      # the other's display and kill it when it ends.
+      xdpyinfo >/dev/null 2>&1 && [ "$(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null)" = "$XVFB_PID" ] && return 0
       kill -0 "$XVFB_PID" 2>/dev/null || break
       sleep 0.1
     done
