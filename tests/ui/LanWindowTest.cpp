@@ -4,6 +4,7 @@
 // or fail with the upload's own message. Runs inside scripts/test-lan with
 // the cameras of tests/ui/CMakeLists.txt.
 
+#include "tests/ui/ListCells.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/CAddDlg.h"
@@ -27,14 +28,6 @@
 namespace {
 
 const QString kSendFileOk = QStringLiteral("Send file OK\uff0cthe IPC is updating,Please do not power off");
-
-QStringList Column(QTreeWidget* view, int column)
-{
-    QStringList cells;
-    for (int row = 0; row < view->topLevelItemCount(); ++row)
-        cells << view->topLevelItem(row)->text(column);
-    return cells;
-}
 
 // Watches the reports that reach progress windows: the list's row count when
 // the final one arrives, and every bar position reported.

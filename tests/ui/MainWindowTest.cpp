@@ -2,6 +2,7 @@
 // numbering, Add and Delete, the current row from clicks, the row menu and
 // the column widths.
 
+#include "tests/ui/ListCells.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/CAddDlg.h"
@@ -18,14 +19,6 @@
 #include <memory>
 
 namespace {
-
-QStringList Column(QTreeWidget* view, int column)
-{
-    QStringList cells;
-    for (int row = 0; row < view->topLevelItemCount(); ++row)
-        cells << view->topLevelItem(row)->text(column);
-    return cells;
-}
 
 QStringList Row(QTreeWidget* view, int row)
 {
