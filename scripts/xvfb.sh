@@ -7,10 +7,10 @@
 # by default the server resets when its last client leaves, and a program
 # started at that moment finds no display. The caller kills the server on exit.
 start_xvfb() {
-  local size=${1:-1280x800x24} number attempt
-  for attempt in 1 2 3 4 5; do
+  local size=${1:-1280x800x24} number
+  for _ in 1 2 3 4 5; do
     number=$((100 + RANDOM % 900))
-    [ ! -e "/tmp/.X$number-lock" ] && [ ! -e "/tmp/.X11-unix/X$number" ] || continue
+    if [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ]; then continue; fi
     Xvfb ":$number" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$number"
