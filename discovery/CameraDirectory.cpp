@@ -38,7 +38,8 @@ bool CameraDirectory::isNewMac(const char* mac) const
 }
 
 void CameraDirectory::addSearchAnswer(const char* mac, const char* ip, const char* version,
-                                      const char* xy, const char* uid, int32_t keyId)
+                                      const char* xy, const char* uid, int32_t keyId,
+                                      const char* interfaceName)
 {
     if (!isNewMac(mac))
         return;
@@ -49,6 +50,7 @@ void CameraDirectory::addSearchAnswer(const char* mac, const char* ip, const cha
     CopyBounded(record.version, sizeof record.version, version, sizeof record.version - 1);
     CopyBounded(record.uid, sizeof record.uid, uid, sizeof record.uid - 1);
     record.keyId = keyId;
+    CopyBounded(record.interfaceName, sizeof record.interfaceName, interfaceName, sizeof record.interfaceName - 1);
     SplitAddress(record);
     insert(record);
 }
@@ -67,6 +69,7 @@ void CameraDirectory::insert(const CameraRecord& record)
     fresh->x = record.x;
     fresh->y = record.y;
     fresh->keyId = record.keyId;
+    std::memcpy(fresh->interfaceName, record.interfaceName, sizeof fresh->interfaceName);
 
     // Walk to the first record that does not stand before the new one; an
     // equal address goes in front, so the later answer stands first.
@@ -115,9 +118,9 @@ void ClearCameras() { TheCameraDirectory().clear(); }
 bool IsNewMac(const char* mac) { return TheCameraDirectory().isNewMac(mac); }
 
 void AddSearchAnswer(const char* mac, const char* ip, const char* version, const char* xy,
-                     const char* uid, int32_t keyId)
+                     const char* uid, int32_t keyId, const char* interfaceName)
 {
-    TheCameraDirectory().addSearchAnswer(mac, ip, version, xy, uid, keyId);
+    TheCameraDirectory().addSearchAnswer(mac, ip, version, xy, uid, keyId, interfaceName);
 }
 
 void InsertCamera(const CameraRecord& record) { TheCameraDirectory().insert(record); }

@@ -20,7 +20,7 @@ public:
     void clear();
     bool isNewMac(const char* mac) const;
     void addSearchAnswer(const char* mac, const char* ip, const char* version, const char* xy,
-                         const char* uid, int32_t keyId);
+                         const char* uid, int32_t keyId, const char* interfaceName = "");
     // Adds a copy of record's values at its place in the order.
     void insert(const CameraRecord& record);
 
@@ -42,7 +42,7 @@ CameraDirectory& TheCameraDirectory();
 void ClearCameras();
 bool IsNewMac(const char* mac);
 void AddSearchAnswer(const char* mac, const char* ip, const char* version, const char* xy,
-                     const char* uid, int32_t keyId);
+                     const char* uid, int32_t keyId, const char* interfaceName = "");
 void InsertCamera(const CameraRecord& record);
 
 }  // namespace orvane

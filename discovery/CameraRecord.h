@@ -19,6 +19,8 @@ struct CameraRecord {
     int32_t y = 0;
     char uid[64] = {};
     int32_t keyId = 1;
+    // Where the answer came in (e.g. "eth0"); not one of the list's cells.
+    char interfaceName[16] = {};
     std::unique_ptr<CameraRecord> next;
 };
 

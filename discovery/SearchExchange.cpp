@@ -5,27 +5,71 @@
 #include "platform/JobReports.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace orvane {
 namespace {
 
-int WaitWithin(std::chrono::steady_clock::time_point deadline)
+using Clock = std::chrono::steady_clock;
+
+int WaitWithin(Clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::clamp<int64_t>(left.count(), 0, kSearchTimeout_ms));
 }
 
+// The name of the interface a datagram came in on: the search's own list
+// first, the kernel's for an interface the search did not send on.
+void NameOfInterface(const std::vector<NetworkInterface>& interfaces, unsigned index,
+                     char (&name)[IF_NAMESIZE])
+{
+    name[0] = '\0';
+    if (index == 0)
+        return;
+    for (const NetworkInterface& i : interfaces) {
+        if (i.index == index) {
+            std::snprintf(name, sizeof name, "%s", i.name.c_str());
+            return;
+        }
+    }
+    if (::if_indextoname(index, name) == nullptr)
+        name[0] = '\0';
+}
+
 }  // namespace
+
+int SearchReport::requestsSent() const
+{
+    return static_cast<int>(std::count_if(sends.begin(), sends.end(), [](const InterfaceSend& s) { return s.error == 0; }));
+}
+
+std::string SearchReport::describeTries() const
+{
+    if (sends.empty())
+        return "none";
+    std::string text;
+    for (const InterfaceSend& s : sends) {
+        if (!text.empty())
+            text += ", ";
+        text += s.name;
+        if (s.error != 0)
+            text += std::string(" (") + std::strerror(s.error) + ")";
+    }
+    return text;
+}
 
 bool SearchExchange::init()
 {
     socket_ = Socket::udp();
     socket_.setBroadcast(true);
     socket_.setReceiveBuffer(kSearchReceiveBuffer_bytes);
+    socket_.setReceivePacketInfo(true);
     // No address reuse: a second copy of the program must fail to bind.
     if (!socket_.bindTo(MakeAnyAddress(kSearchLocalPort)))
         return false;
@@ -38,32 +82,63 @@ bool SearchExchange::init()
 bool SearchExchange::search()
 {
     ClearCameras();
-    uint8_t request[kSearchRequestSize];
-    BuildSearchRequest(request);
+    report_ = SearchReport{};
+    report_.socketReady = ready_;
+    const std::vector<NetworkInterface> interfaces = interfacesToSearch();
     if (ready_)
-        socket_.sendTo(request, sizeof request, destination_);
-    collectAnswers();
+        sendRequests(interfaces);
+    // Without a request out, answers waiting in the socket belong to no
+    // search of ours: the list stays empty.
+    const bool sent = report_.requestsSent() > 0;
+    if (sent)
+        collectAnswers(interfaces);
     PostJobReport(kMsgJobProgress, -1, -1);
     SendJobReport(kMsgSearchFinished, 0, 0);
-    return true;
+    return sent;
 }
 
-void SearchExchange::collectAnswers()
+std::vector<NetworkInterface> SearchExchange::interfacesToSearch() const
 {
-    if (!ready_)
-        return;  // the wait of a search without a bound socket fails at once
-    uint8_t datagram[kSearchAnswerSize];
-    // The time-out restarts after every datagram: a search lasts until a 2 s
-    // gap in the answers, however many cameras there are, up to its longest.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
-    for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
-        sockaddr_in sender{};
-        const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender);
-        TakeSearchDatagram(datagram, received, sender);
+    std::vector<NetworkInterface> interfaces = ListSearchInterfaces();
+    if (only_.empty())
+        return interfaces;
+    std::erase_if(interfaces, [this](const NetworkInterface& i) {
+        return std::find(only_.begin(), only_.end(), i.name) == only_.end();
+    });
+    return interfaces;
+}
+
+// The same 43 bytes once per interface: the kernel would send a limited
+// broadcast out of the routed interface only, or fail without a default route.
+void SearchExchange::sendRequests(const std::vector<NetworkInterface>& interfaces)
+{
+    uint8_t request[kSearchRequestSize];
+    BuildSearchRequest(request);
+    for (const NetworkInterface& i : interfaces) {
+        const ssize_t sent = socket_.sendToVia(request, sizeof request, destination_, i.index, i.address);
+        const bool whole = sent == static_cast<ssize_t>(sizeof request);
+        report_.sends.push_back({i.name, whole ? 0 : (sent < 0 ? errno : EIO)});
     }
 }
 
-void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender)
+void SearchExchange::collectAnswers(const std::vector<NetworkInterface>& interfaces)
+{
+    uint8_t datagram[kSearchAnswerSize];
+    char arrivedOn[IF_NAMESIZE];
+    // The time-out restarts after every datagram: a search lasts until a 2 s
+    // gap in the answers, however many cameras there are, up to its longest.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
+    for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
+        sockaddr_in sender{};
+        unsigned index = 0;
+        const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender, index);
+        NameOfInterface(interfaces, index, arrivedOn);
+        TakeSearchDatagram(datagram, received, sender, arrivedOn);
+    }
+    report_.cutShort = Clock::now() >= deadline;
+}
+
+void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender, const char* interfaceName)
 {
     if (length < 1 || static_cast<size_t>(length) > kSearchAnswerSize)
         return;
@@ -71,7 +146,7 @@ void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in&
     std::memcpy(datagram, bytes, static_cast<size_t>(length));
     SearchAnswer answer;
     DecodeSearchAnswer(datagram, sender, answer);
-    AddSearchAnswer(answer.mac, answer.ip, answer.version, answer.xy, answer.uid, answer.keyId);
+    AddSearchAnswer(answer.mac, answer.ip, answer.version, answer.xy, answer.uid, answer.keyId, interfaceName);
 }
 
 SearchExchange& TheSearchExchange()

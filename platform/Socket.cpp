@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <utility>
 
 namespace orvane {
@@ -71,6 +72,12 @@ bool Socket::bindTo(const sockaddr_in& local)
     return ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 
+bool Socket::setReceivePacketInfo(bool on)
+{
+    int value = on ? 1 : 0;
+    return ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &value, sizeof value) == 0;
+}
+
 bool Socket::connectTo(const sockaddr_in& remote, int timeout_ms)
 {
     if (fd_ < 0 || remote.sin_addr.s_addr == INADDR_NONE)
@@ -111,6 +118,33 @@ ssize_t Socket::sendTo(const void* data, size_t length, const sockaddr_in& remot
                     sizeof remote);
 }
 
+ssize_t Socket::sendToVia(const void* data, size_t length, const sockaddr_in& remote, unsigned interfaceIndex,
+                          in_addr source)
+{
+    iovec payload{const_cast<void*>(data), length};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = const_cast<sockaddr_in*>(&remote);
+    message.msg_namelen = sizeof remote;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(interfaceIndex);
+    info.ipi_spec_dst = source;
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent;
+}
+
 ssize_t Socket::receive(void* buffer, size_t capacity)
 {
     ssize_t got;
@@ -122,9 +156,36 @@ ssize_t Socket::receive(void* buffer, size_t capacity)
 
 ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender)
 {
-    socklen_t length = sizeof sender;
-    ssize_t got = ::recvfrom(fd_, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sender),
-                             &length);
+    unsigned interfaceIndex = 0;
+    return receiveDatagram(buffer, capacity, sender, interfaceIndex);
+}
+
+ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex)
+{
+    iovec payload{buffer, capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof sender;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    interfaceIndex = 0;
+    ssize_t got;
+    do {
+        got = ::recvmsg(fd_, &message, MSG_TRUNC);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return got;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
+        }
+    }
+    // MSG_TRUNC on receive gives the datagram's real length.
     if (got > static_cast<ssize_t>(capacity))
         return -1;
     return got;

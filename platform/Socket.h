@@ -31,6 +31,8 @@ public:
     int receiveBuffer() const;
     bool setTimeouts_ms(int send_ms, int receive_ms);
     bool bindTo(const sockaddr_in& local);
+    // Asks the kernel to tell, with every datagram, the interface it came in on.
+    bool setReceivePacketInfo(bool on);
 
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
@@ -40,11 +42,19 @@ public:
     // send, never a SIGPIPE that kills the process.
     ssize_t send(const void* data, size_t length);
     ssize_t sendTo(const void* data, size_t length, const sockaddr_in& remote);
+    // Sends out of the interface with index interfaceIndex, from source,
+    // whatever the routing table says: how a limited broadcast reaches a
+    // link that holds no route. Gives -1 with errno set on failure.
+    ssize_t sendToVia(const void* data, size_t length, const sockaddr_in& remote, unsigned interfaceIndex,
+                      in_addr source);
     ssize_t receive(void* buffer, size_t capacity);
 
     // Receives one datagram into buffer. A datagram longer than capacity is
     // consumed and reported as -1, so a cut datagram never passes as whole.
     ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender);
+    // The same, also giving the index of the interface the datagram came in
+    // on (0 when the kernel did not say: setReceivePacketInfo first).
+    ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex);
 
     // 1 when readable, 0 on time-out, -1 on error.
     int waitReadable(int timeout_ms) const;

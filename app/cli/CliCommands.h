@@ -2,20 +2,30 @@
 // The sub-commands of orvane-cli. Each returns the process's exit code:
 // 0 success, 1 failure, 2 usage error.
 
+#include <string>
+#include <vector>
+
 namespace orvane::cli {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-int RunSearch(int argc, char** argv);
-int RunSetIp(int argc, char** argv);
-int RunSetMac(int argc, char** argv);
-int RunSetNet(int argc, char** argv);
-int RunSetUid(int argc, char** argv);
-int RunSetKeyId(int argc, char** argv);
-int RunSetXY(int argc, char** argv);
-int RunUploadFirmware(int argc, char** argv);
-int RunUploadOnvif(int argc, char** argv);
+enum class ListFormat { Tsv, Csv, Json };
+
+struct SearchOptions {
+    std::vector<std::string> interfaces;  // empty: every interface
+    ListFormat format = ListFormat::Tsv;
+};
+
+int RunSearch(const SearchOptions& options);
+int RunSetIp(const std::string& camera, const std::string& address);
+int RunSetMac(const std::string& camera, const std::string& mac);
+int RunSetNet(const std::string& camera, const std::string& address, const std::string& mac);
+int RunSetUid(const std::string& camera, const std::string& uid);
+int RunSetKeyId(const std::string& camera, const std::string& keyId);
+int RunSetXY(const std::string& camera, const std::string& x, const std::string& y);
+int RunUploadFirmware(const std::string& camera, const std::string& file);
+int RunUploadOnvif(const std::string& camera, const std::string& file);
 
 }  // namespace orvane::cli

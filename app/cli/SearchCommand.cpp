@@ -1,31 +1,76 @@
 #include "app/cli/CliCommands.h"
 
-#include "discovery/CameraDirectory.h"
-#include "discovery/CameraRow.h"
+#include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
+#include "platform/NetworkInterfaces.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace orvane::cli {
+namespace {
 
-int RunSearch(int argc, char**)
+bool CheckInterfaces(const std::vector<std::string>& names)
 {
-    if (argc != 0) {
-        std::fprintf(stderr, "usage: orvane-cli search\n");
-        return kExitUsage;
+    for (const std::string& name : names) {
+        const std::string why = WhyNotSearchInterface(name);
+        if (!why.empty()) {
+            std::fprintf(stderr, "orvane-cli: cannot search on interface '%s': %s\n", name.c_str(), why.c_str());
+            return false;
+        }
     }
+    return true;
+}
+
+// A link that failed while another carried the request is worth a line, not a failure.
+void TellFailedSends(const SearchReport& report)
+{
+    for (const InterfaceSend& send : report.sends) {
+        if (send.error != 0)
+            std::fprintf(stderr, "orvane-cli: the search request did not go out on %s: %s\n", send.name.c_str(),
+                         std::strerror(send.error));
+    }
+}
+
+std::string Format(const std::vector<ListedCamera>& cameras, ListFormat format)
+{
+    switch (format) {
+    case ListFormat::Csv:
+        return FormatCamerasCsv(cameras);
+    case ListFormat::Json:
+        return FormatCamerasJson(cameras);
+    case ListFormat::Tsv:
+        break;
+    }
+    return FormatCamerasTsv(cameras);
+}
+
+}  // namespace
+
+int RunSearch(const SearchOptions& options)
+{
+    if (!CheckInterfaces(options.interfaces))
+        return kExitUsage;
     if (!InitSearchSocket()) {
         std::fprintf(stderr, "orvane-cli: cannot set up the search socket on UDP port 10088 "
                              "(another search may be using it)\n");
         return kExitFailed;
     }
-    SearchIpc();
-    int id = 1;
-    for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get()) {
-        CameraRow row = MakeCameraRow(id++, *r);
-        for (size_t i = 0; i < row.size(); ++i)
-            std::fprintf(stdout, "%s%c", row[i].c_str(), i + 1 < row.size() ? '\t' : '\n');
+    SearchExchange& exchange = TheSearchExchange();
+    exchange.limitTo(options.interfaces);
+    const bool sent = exchange.search();
+    const SearchReport& report = exchange.lastReport();
+    if (!sent) {
+        std::fprintf(stderr, "orvane-cli: the search request could not be sent on any network interface "
+                             "(tried: %s)\n", report.describeTries().c_str());
+        return kExitFailed;
     }
+    TellFailedSends(report);
+    if (report.cutShort)
+        std::fprintf(stderr, "orvane-cli: the search was cut short after %d s while answers still came; "
+                             "the list may be incomplete\n", kSearchLongest_ms / 1000);
+    const std::string text = Format(ListCameras(TheCameraDirectory()), options.format);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;
 }
 

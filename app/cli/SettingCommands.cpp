@@ -12,12 +12,6 @@
 namespace orvane::cli {
 namespace {
 
-int Usage(const char* text)
-{
-    std::fprintf(stderr, "usage: orvane-cli %s\n", text);
-    return kExitUsage;
-}
-
 int Outcome(bool sent) { return sent ? kExitOk : kExitFailed; }
 
 // Shows the field's message and gives the failure exit code.
@@ -29,59 +23,51 @@ int Refuse(const char* message)
 
 }  // namespace
 
-int RunSetIp(int argc, char** argv)
+int RunSetIp(const std::string& camera, const std::string& address)
 {
-    if (argc != 2)
-        return Usage("set-ip CAMERA NEW_ADDRESS");
-    return Outcome(SetIpcNet(argv[0], argv[1], nullptr));
+    return Outcome(SetIpcNet(camera.c_str(), address.c_str(), nullptr));
 }
 
-int RunSetMac(int argc, char** argv)
+int RunSetMac(const std::string& camera, const std::string& mac)
 {
-    if (argc != 2)
-        return Usage("set-mac CAMERA MAC");
-    if (!IsMacField(argv[1]))
+    if (!IsMacField(mac.c_str()))
         return Refuse(kMacFieldError);
-    return Outcome(SetIpcNet(argv[0], nullptr, argv[1]));
+    return Outcome(SetIpcNet(camera.c_str(), nullptr, mac.c_str()));
 }
 
-int RunSetNet(int argc, char** argv)
+int RunSetNet(const std::string& camera, const std::string& address, const std::string& mac)
 {
-    if (argc != 3)
-        return Usage("set-net CAMERA NEW_ADDRESS MAC");
-    if (!IsMacField(argv[2]))
+    if (!IsMacField(mac.c_str()))
         return Refuse(kMacFieldError);
-    return Outcome(SetIpcNet(argv[0], argv[1], argv[2]));
+    return Outcome(SetIpcNet(camera.c_str(), address.c_str(), mac.c_str()));
 }
 
-int RunSetUid(int argc, char** argv)
+int RunSetUid(const std::string& camera, const std::string& uid)
 {
-    if (argc != 2)
-        return Usage("set-uid CAMERA UID");
-    if (!IsUidField(argv[1]))
+    if (!IsUidField(uid.c_str()))
         return Refuse(kUidFieldError);
-    return Outcome(SetIpcUid(argv[0], argv[1]));
+    return Outcome(SetIpcUid(camera.c_str(), uid.c_str()));
 }
 
-int RunSetKeyId(int argc, char** argv)
+int RunSetKeyId(const std::string& camera, const std::string& keyIdText)
 {
     int keyId = 0;
-    if (argc != 2 || !ParseWholeInt(argv[1], keyId))
-        return Usage("set-keyid CAMERA KEYID   (KEYID a whole number)");
-    return Outcome(SetIpcKeyId(argv[0], keyId));
+    if (!ParseWholeInt(keyIdText.c_str(), keyId)) {
+        std::fprintf(stderr, "usage: orvane-cli set-keyid CAMERA KEYID   (KEYID a whole number)\n");
+        return kExitUsage;
+    }
+    return Outcome(SetIpcKeyId(camera.c_str(), keyId));
 }
 
-int RunSetXY(int argc, char** argv)
+int RunSetXY(const std::string& camera, const std::string& xText, const std::string& yText)
 {
-    if (argc != 3)
-        return Usage("set-xy CAMERA X Y");
     int x = 0;
     int y = 0;
-    if (!ParseWholeInt(argv[1], x) || !IsXField(x))
+    if (!ParseWholeInt(xText.c_str(), x) || !IsXField(x))
         return Refuse(kXFieldError);
-    if (!ParseWholeInt(argv[2], y) || !IsYField(y))
+    if (!ParseWholeInt(yText.c_str(), y) || !IsYField(y))
         return Refuse(kYFieldError);
-    return Outcome(SetIpcXY(argv[0], x, y));
+    return Outcome(SetIpcXY(camera.c_str(), x, y));
 }
 
 }  // namespace orvane::cli

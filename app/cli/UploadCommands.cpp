@@ -96,18 +96,15 @@ private:
     OperatorPrompt* next_;
 };
 
-int RunUpload(int argc, char** argv, const char* usage, bool (*upload)(const char* path, const char* address))
+int RunUpload(const std::string& camera, const std::string& file,
+              bool (*upload)(const char* path, const char* address))
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: orvane-cli %s\n", usage);
-        return kExitUsage;
-    }
     ProgressBarSink sink;
     OperatorPrompt* previousPrompt = InstallOperatorPrompt(nullptr);
     BarAwarePrompt prompt(sink, previousPrompt);
     InstallOperatorPrompt(&prompt);
     JobReportSink* previous = InstallJobReportSink(&sink);
-    upload(argv[1], argv[0]);
+    upload(file.c_str(), camera.c_str());
     InstallJobReportSink(previous);
     InstallOperatorPrompt(previousPrompt);
     // Without a final report the upload never got that far (no connection,
@@ -121,14 +118,14 @@ int RunUpload(int argc, char** argv, const char* usage, bool (*upload)(const cha
 
 }  // namespace
 
-int RunUploadFirmware(int argc, char** argv)
+int RunUploadFirmware(const std::string& camera, const std::string& file)
 {
-    return RunUpload(argc, argv, "upload-firmware CAMERA FILE", UpdateIpcFirmware);
+    return RunUpload(camera, file, UpdateIpcFirmware);
 }
 
-int RunUploadOnvif(int argc, char** argv)
+int RunUploadOnvif(const std::string& camera, const std::string& file)
 {
-    return RunUpload(argc, argv, "upload-onvif CAMERA FILE", UpdateIpcOnvifIps);
+    return RunUpload(camera, file, UpdateIpcOnvifIps);
 }
 
 }  // namespace orvane::cli

@@ -1,0 +1,104 @@
+#include "platform/NetworkInterfaces.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace orvane {
+namespace {
+
+bool IsIPv4(const ifaddrs* entry) { return entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET; }
+
+bool CanCarrySearch(const ifaddrs* entry)
+{
+    const unsigned flags = entry->ifa_flags;
+    return IsIPv4(entry) && (flags & IFF_UP) && !(flags & IFF_LOOPBACK) && (flags & IFF_BROADCAST);
+}
+
+in_addr AddressOf(const sockaddr* address)
+{
+    if (address == nullptr || address->sa_family != AF_INET)
+        return in_addr{};
+    return reinterpret_cast<const sockaddr_in*>(address)->sin_addr;
+}
+
+struct FreeIfAddrs {
+    void operator()(ifaddrs* list) const { ::freeifaddrs(list); }
+};
+using IfAddrsList = std::unique_ptr<ifaddrs, FreeIfAddrs>;
+
+IfAddrsList ReadMachineList()
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return nullptr;
+    return IfAddrsList(list);
+}
+
+}  // namespace
+
+std::vector<NetworkInterface> SelectSearchInterfaces(const ifaddrs* list)
+{
+    std::vector<NetworkInterface> chosen;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (!CanCarrySearch(entry) || entry->ifa_name == nullptr)
+            continue;
+        const std::string name = entry->ifa_name;
+        const bool listed = std::any_of(chosen.begin(), chosen.end(),
+                                        [&](const NetworkInterface& i) { return i.name == name; });
+        if (listed)
+            continue;
+        NetworkInterface found;
+        found.name = name;
+        found.index = ::if_nametoindex(entry->ifa_name);
+        found.address = AddressOf(entry->ifa_addr);
+        found.netmask = AddressOf(entry->ifa_netmask);
+        chosen.push_back(found);
+    }
+    return chosen;
+}
+
+std::vector<NetworkInterface> ListSearchInterfaces()
+{
+    IfAddrsList list = ReadMachineList();
+    return SelectSearchInterfaces(list.get());
+}
+
+std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name)
+{
+    bool known = false;
+    bool up = false;
+    bool loopback = false;
+    bool broadcast = false;
+    bool ipv4 = false;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_name == nullptr || name != entry->ifa_name)
+            continue;
+        known = true;
+        up = up || (entry->ifa_flags & IFF_UP);
+        loopback = loopback || (entry->ifa_flags & IFF_LOOPBACK);
+        broadcast = broadcast || (entry->ifa_flags & IFF_BROADCAST);
+        ipv4 = ipv4 || IsIPv4(entry);
+    }
+    if (!known)
+        return "no such interface";
+    if (!up)
+        return "is down";
+    if (loopback)
+        return "is the loopback interface";
+    if (!broadcast)
+        return "cannot broadcast";
+    if (!ipv4)
+        return "has no IPv4 address";
+    return "";
+}
+
+std::string WhyNotSearchInterface(const std::string& name)
+{
+    IfAddrsList list = ReadMachineList();
+    return WhyNotSearchInterface(list.get(), name);
+}
+
+}  // namespace orvane

@@ -1,0 +1,36 @@
+#pragma once
+// The links a search goes out on. Linux sends the limited broadcast only out
+// of the interface the routing table picks (and nowhere without a default
+// route), so a search names every interface itself.
+
+#include <netinet/in.h>
+
+#include <string>
+#include <vector>
+
+struct ifaddrs;
+
+namespace orvane {
+
+struct NetworkInterface {
+    std::string name;
+    unsigned index = 0;
+    in_addr address{};  // its first IPv4 address: the source of the request
+    in_addr netmask{};
+};
+
+// The interfaces a search sends on: up, not loopback, able to broadcast,
+// with an IPv4 address; one entry per interface, in the order listed, each
+// with the first IPv4 address the list gives for it.
+std::vector<NetworkInterface> SelectSearchInterfaces(const ifaddrs* list);
+
+// SelectSearchInterfaces over the machine's own list; empty when it cannot
+// be read.
+std::vector<NetworkInterface> ListSearchInterfaces();
+
+// Why a named interface cannot carry a search ("no such interface", "is
+// down", ...), or an empty text when it can.
+std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name);
+std::string WhyNotSearchInterface(const std::string& name);
+
+}  // namespace orvane
