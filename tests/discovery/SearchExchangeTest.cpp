@@ -60,6 +60,33 @@ TEST_F(SearchExchangeTest, WaitingDatagramsCountAndOversizedOnesAreDropped)
         macs.emplace_back(r->mac);
     EXPECT_EQ(macs, (std::vector<std::string>{"000000000004", "000000000001"}));
     EXPECT_STREQ(TheCameraDirectory().head()->ip, "127.0.0.1");
+    // Where each answer came in is kept, also for a link the search did not send on.
+    EXPECT_STREQ(TheCameraDirectory().head()->interfaceName, "lo");
+    const SearchReport& report = TheSearchExchange().lastReport();
+    ASSERT_EQ(report.sends.size(), 1u);
+    EXPECT_EQ(report.sends[0].name, "sv0");
+    EXPECT_EQ(report.sends[0].error, 0);
+    EXPECT_FALSE(report.cutShort);
+}
+
+TEST_F(SearchExchangeTest, NoInterfaceToSendOnIsAFailureAndListsNothing)
+{
+    TheSearchExchange().limitTo({"no-such-link"});
+    SendToSearchPort(Answer(6));
+    auto start = Clock::now();
+    const bool sent = SearchIpc();
+    TheSearchExchange().limitTo({});
+    EXPECT_FALSE(sent);
+    EXPECT_LT(SecondsOf(Clock::now() - start), 0.5);
+    EXPECT_EQ(TheCameraDirectory().size(), 0u);
+    EXPECT_EQ(TheSearchExchange().lastReport().requestsSent(), 0);
+    EXPECT_EQ(TheSearchExchange().lastReport().describeTries(), "none");
+    // The windows still hear that the search is over.
+    EXPECT_EQ(reports.reports(), (std::vector<test::Report>{{kMsgJobProgress, -1, -1, Delivery::Post},
+                                                            {kMsgSearchFinished, 0, 0, Delivery::Send}}));
+    // The datagram that waited is not lost to the next search.
+    SearchIpc();
+    EXPECT_EQ(TheCameraDirectory().size(), 1u);
 }
 
 TEST_F(SearchExchangeTest, EndsWithQueuedProgressReportThenSentRefill)
@@ -112,9 +139,10 @@ TEST(SearchExchangeSecondCopy, CannotBindAndSearchesEndAtOnceEmpty)
     EXPECT_FALSE(second.init());
     SendToSearchPort(Answer(7));
     auto start = Clock::now();
-    EXPECT_TRUE(second.search());
+    EXPECT_FALSE(second.search());
     EXPECT_LT(SecondsOf(Clock::now() - start), 0.5);
     EXPECT_EQ(TheCameraDirectory().size(), 0u);
+    EXPECT_FALSE(second.lastReport().socketReady);
 }
 
 }  // namespace
