@@ -12,6 +12,7 @@
 #include "ui/CWaitingDlg.h"
 #include "ui/JobReportEvent.h"
 #include "ui/Resources.h"
+#include "ui/WindowMessage.h"
 #include "ui/WindowState.h"
 
 #include <QApplication>
@@ -123,6 +124,21 @@ void COrvaneDlg::OnSearch()
     CWaitingDlg waiting;
     waiting.mode = kSearchMode;
     waiting.exec();
+    tellIfSearchNotSent();
+}
+
+// A search whose request went out nowhere would look like an empty network.
+// A second copy of the program, whose socket could not be set up, keeps its
+// silent empty list.
+void COrvaneDlg::tellIfSearchNotSent()
+{
+    const orvane::SearchReport& report = orvane::TheSearchExchange().lastReport();
+    if (!report.socketReady || report.requestsSent() > 0)
+        return;
+    ShowWindowMessage(this, QStringLiteral("The search could not be sent on any network interface (tried: %1).\n"
+                                           "Connect this computer to the camera network with an IPv4 address "
+                                           "and search again.")
+                                .arg(QString::fromStdString(report.describeTries())));
 }
 
 void COrvaneDlg::OnRefill()

@@ -66,6 +66,7 @@ protected:
 private:
     void OnInitDialog();
     void OnRefill();
+    void tellIfSearchNotSent();
     void onListClicked(const QModelIndex& index);
     void onListRightClicked(const QPoint& viewportPos);
     void uploadFromRow(const QString& filter, int mode);

@@ -133,6 +133,90 @@ many-cameras)
   echo "$out" | awk -F'\t' '$1 != NR { exit 1 } { split($2, a, "."); k = a[4] + 0; if (k < last) exit 1; last = k }' \
     || fail "rows out of order"
   ;;
+laptop)
+  # The default route leads to a Wi-Fi network without cameras; the camera link has no route.
+  lan --topology laptop --sim "--camera ip=10.77.0.11,mac=000000000001,version=V1
+      --camera ip=10.77.0.12,mac=000000000002,version=V2 --camera ip=10.77.0.13,mac=000000000003" -- bash -c '
+    set -e
+    "$1" search --format json > "$ORVANE_LAN_DIR/all.json"
+    "$1" search --interface "$ORVANE_CAMERA_IF" > "$ORVANE_LAN_DIR/camera-link.tsv"
+    sleep 0.2
+    python3 - "$ORVANE_LAN_DIR/all.json" "$ORVANE_CAMERA_IF" <<"PY"
+import json, sys
+cams = json.load(open(sys.argv[1]))
+assert [c["ip"] for c in cams] == ["10.77.0.11", "10.77.0.12", "10.77.0.13"], cams
+assert all(c["interface"] == sys.argv[2] for c in cams), cams
+assert [c["id"] for c in cams] == [1, 2, 3] and cams[1]["version"] == "V2" and cams[0]["keyid"] == 1, cams
+PY
+    [ "$(wc -l < "$ORVANE_LAN_DIR/camera-link.tsv")" -eq 3 ] || { echo "--interface search lost cameras" >&2; exit 1; }
+    # Two searches: the camera link heard both, the Wi-Fi only the first.
+    [ "$(grep -c "search-request from=10.77.0.1:10088 bytes=43 valid" "$ORVANE_SIM_LOG")" -eq 2 ] ||
+      { cat "$ORVANE_SIM_LOG" >&2; echo "camera link did not hear one request per search" >&2; exit 1; }
+    [ "$(grep -c "search-request from=192.168.77.2:10088 bytes=43 valid" "$ORVANE_WIFI_LOG")" -eq 1 ] ||
+      { cat "$ORVANE_WIFI_LOG" >&2; echo "Wi-Fi link: not exactly the first search request" >&2; exit 1; }
+    [ "$(grep -c search-request "$ORVANE_WIFI_LOG")" -eq 1 ] || { echo "Wi-Fi heard more" >&2; exit 1; }
+  ' _ "$cli"
+  ;;
+noroute)
+  # No default route at all: a laptop on the camera switch with a static address.
+  lan --topology noroute --sim "--camera ip=10.77.0.11,mac=000000000001
+      --camera ip=10.77.0.12,mac=000000000002,uid=a\"b --camera ip=10.77.0.13,mac=000000000003" -- bash -c '
+    set -e
+    "$1" search --format csv > "$ORVANE_LAN_DIR/list.csv"
+    python3 - "$ORVANE_LAN_DIR/list.csv" "$ORVANE_CAMERA_IF" <<"PY"
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], newline="")))
+assert rows[0] == ["id", "ip", "mac", "version", "x", "y", "uid", "keyid", "interface"], rows[0]
+assert [r[1] for r in rows[1:]] == ["10.77.0.11", "10.77.0.12", "10.77.0.13"], rows
+assert rows[2][6] == "a\"b", rows[2]
+assert all(r[8] == sys.argv[2] for r in rows[1:]), rows
+PY
+  ' _ "$cli"
+  ;;
+two-lans)
+  # One MAC on both links: listed once, from the answer that came first.
+  lan --topology two-lans \
+      --sim "--camera ip=10.77.0.11,mac=000000000001,version=FIRST --camera ip=10.77.0.12,mac=000000000002" \
+      --sim2 "--camera ip=10.78.0.11,mac=000000000003 --camera ip=10.78.0.12,mac=000000000001,version=LATER,delay-ms=300" -- bash -c '
+    set -e
+    "$1" search --format json > "$ORVANE_LAN_DIR/both.json"
+    "$1" search --interface "$ORVANE_CAMERA_IF2" > "$ORVANE_LAN_DIR/second.tsv"
+    sleep 0.2
+    python3 - "$ORVANE_LAN_DIR/both.json" "$ORVANE_CAMERA_IF" "$ORVANE_CAMERA_IF2" <<"PY"
+import json, sys
+cams = json.load(open(sys.argv[1]))
+got = [(c["ip"], c["mac"], c["version"], c["interface"]) for c in cams]
+want = [("10.77.0.11", "000000000001", "FIRST", sys.argv[2]), ("10.77.0.12", "000000000002", "V1.0.0", sys.argv[2]),
+        ("10.78.0.11", "000000000003", "V1.0.0", sys.argv[3])]
+assert got == want, got
+PY
+    [ "$(cut -f2 "$ORVANE_LAN_DIR/second.tsv" | tr "\n" " ")" = "10.78.0.11 10.78.0.12 " ] ||
+      { cat "$ORVANE_LAN_DIR/second.tsv" >&2; echo "--interface: wrong cameras" >&2; exit 1; }
+    [ "$(grep -c "search-request from=10.77.0.1:10088 bytes=43 valid" "$ORVANE_SIM_LOG")" -eq 1 ] ||
+      { echo "first link: not one request for the first search only" >&2; exit 1; }
+    [ "$(grep -c "search-request from=10.78.0.1:10088 bytes=43 valid" "$ORVANE_SIM_LOG2")" -eq 2 ] ||
+      { echo "second link: not one request per search" >&2; exit 1; }
+  ' _ "$cli"
+  ;;
+links-down)
+  lan --topology laptop --sim "--camera ip=10.77.0.11,mac=000000000001" -- bash -c '
+    ip link set "$ORVANE_CAMERA_IF" down
+    ip link set "$ORVANE_WIFI_IF" down
+    "$1" search > "$ORVANE_LAN_DIR/out" 2> "$ORVANE_LAN_DIR/err"
+    rc=$?
+    [ $rc -eq 1 ] || { echo "exit $rc with every link down" >&2; exit 1; }
+    [ ! -s "$ORVANE_LAN_DIR/out" ] || { echo "printed a list" >&2; exit 1; }
+    grep -q "could not be sent on any network interface" "$ORVANE_LAN_DIR/err" || { cat "$ORVANE_LAN_DIR/err" >&2; exit 1; }
+    "$1" search --interface "$ORVANE_CAMERA_IF" 2> "$ORVANE_LAN_DIR/err"
+    rc=$?
+    [ $rc -eq 2 ] && grep -q "$ORVANE_CAMERA_IF.*is down" "$ORVANE_LAN_DIR/err" ||
+      { cat "$ORVANE_LAN_DIR/err" >&2; echo "a down link named: exit $rc" >&2; exit 1; }
+    "$1" search --interface nosuch0 2> "$ORVANE_LAN_DIR/err"
+    rc=$?
+    [ $rc -eq 2 ] && grep -q "nosuch0.*no such interface" "$ORVANE_LAN_DIR/err" || { echo "unknown name: exit $rc" >&2; exit 1; }
+    exit 0
+  ' _ "$cli"
+  ;;
 *)
   fail "unknown case $case_name"
   ;;

@@ -1,4 +1,5 @@
-// The main window on the test LAN against the simulator: a search fills the
+// The main window on the test LAN against the simulator, from a laptop whose
+// default route leads to a network without cameras: a search fills the
 // list in address order before the progress window closes, hand-added rows
 // vanish at the next search, and uploads from the row menu reach the camera
 // or fail with the upload's own message. Runs inside scripts/test-lan with
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -213,7 +215,30 @@ private slots:
         QCOMPARE(driver->boxTexts(), QStringList{"Link IPC error"});
     }
 
+    // Last: it takes the operator's links down and brings them back.
+    void searchWithNoLinkToSendOnTellsTheOperator()
+    {
+        const QString cameraLink = qEnvironmentVariable("ORVANE_CAMERA_IF");
+        const QString wifiLink = qEnvironmentVariable("ORVANE_WIFI_IF");
+        QVERIFY(!wifiLink.isEmpty());
+        QVERIFY(SetLink(cameraLink, "down") && SetLink(wifiLink, "down"));
+        window->OnSearch();
+        const bool restored = SetLink(cameraLink, "up") && SetLink(wifiLink, "up");
+        QCOMPARE(window->listView()->topLevelItemCount(), 0);
+        QCOMPARE(driver->boxes.size(), 1);
+        QVERIFY(driver->boxes[0].owned);  // the main window's own box
+        QVERIFY2(driver->boxes[0].text.startsWith(
+                     QStringLiteral("The search could not be sent on any network interface (tried: none).")),
+                 qPrintable(driver->boxes[0].text));
+        QVERIFY(restored);
+    }
+
 private:
+    static bool SetLink(const QString& name, const char* state)
+    {
+        return QProcess::execute(QStringLiteral("ip"), {"link", "set", name, QString::fromLatin1(state)}) == 0;
+    }
+
     void clickRow(int row)
     {
         QTreeWidget* view = window->listView();
