@@ -62,10 +62,11 @@ bool PercentDecode(const std::string& text, std::string& out)
 }
 
 // A generated camera: distinct MACs 02:00:00:hh:hh:hh, spread over the addresses.
-SimCamera GeneratedCamera(int index, const std::vector<std::string>& addresses)
+// The slot-th camera of this simulator takes the slot-th address in turn.
+SimCamera GeneratedCamera(int index, int slot, const std::vector<std::string>& addresses)
 {
     SimCamera camera;
-    camera.ip = addresses[static_cast<size_t>(index) % addresses.size()];
+    camera.ip = addresses[static_cast<size_t>(slot) % addresses.size()];
     camera.mac[0] = 0x02;
     camera.mac[3] = static_cast<uint8_t>(index >> 16);
     camera.mac[4] = static_cast<uint8_t>(index >> 8);
@@ -171,6 +172,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
 {
     std::vector<std::string> addresses;
     int generated = 0;
+    int firstIndex = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -186,6 +188,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
                 return false;
             config.cameras.push_back(camera);
         } else if (arg == "--cameras" && value(text) && ParseInt(text, generated) && generated >= 0) {
+        } else if (arg == "--first-index" && value(text) && ParseInt(text, firstIndex) && firstIndex >= 0 &&
+                   firstIndex <= 0xFFFFFF) {
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -205,7 +209,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         return false;
     }
     for (int i = 0; i < generated; ++i)
-        config.cameras.push_back(GeneratedCamera(i, addresses));
+        config.cameras.push_back(GeneratedCamera(firstIndex + i, i, addresses));
     return true;
 }
 

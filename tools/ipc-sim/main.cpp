@@ -65,6 +65,8 @@ const char kUsage[] =
     "                        RTSP, but each stream stops sending 2 s after it starts)\n"
     "  --cameras N         N generated cameras with distinct MACs, spread over --addresses\n"
     "  --addresses A,B,... addresses for generated cameras\n"
+    "  --first-index N     the generated cameras are numbers N, N+1, ... (MACs, UIDs), so that\n"
+    "                      two simulators can generate cameras that differ\n"
     "  --log FILE          append one line per received request, frame, upload or RTSP client\n"
     "  --ready-file FILE   written once every port listens\n"
     "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n"
