@@ -1,5 +1,7 @@
 #include "platform/JobReports.h"
 
+#include "platform/JobScope.h"
+
 #include <atomic>
 
 namespace orvane {
@@ -8,7 +10,8 @@ std::atomic<JobReportSink*> installedSink{nullptr};
 
 bool Deliver(unsigned message, long wParam, long lParam, Delivery delivery)
 {
-    JobReportSink* sink = installedSink.load();
+    const JobScope* scope = CurrentJobScope();
+    JobReportSink* sink = scope != nullptr ? scope->reports : installedSink.load();
     return sink != nullptr && sink->deliver(message, wParam, lParam, delivery);
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/NetworkInterfaces.h"
 
+#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 
@@ -64,6 +65,17 @@ std::vector<NetworkInterface> ListSearchInterfaces()
 {
     IfAddrsList list = ReadMachineList();
     return SelectSearchInterfaces(list.get());
+}
+
+std::vector<uint32_t> ListOwnAddresses()
+{
+    IfAddrsList list = ReadMachineList();
+    std::vector<uint32_t> own;
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        if (IsIPv4(entry))
+            own.push_back(ntohl(AddressOf(entry->ifa_addr).s_addr));
+    }
+    return own;
 }
 
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name)

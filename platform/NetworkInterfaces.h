@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ std::vector<NetworkInterface> SelectSearchInterfaces(const ifaddrs* list);
 // SelectSearchInterfaces over the machine's own list; empty when it cannot
 // be read.
 std::vector<NetworkInterface> ListSearchInterfaces();
+
+// Every IPv4 address of this machine, any interface, in host byte order.
+std::vector<uint32_t> ListOwnAddresses();
 
 // Why a named interface cannot carry a search ("no such interface", "is
 // down", ...), or an empty text when it can.

@@ -1,5 +1,6 @@
 #include "platform/OperatorPrompt.h"
 
+#include "platform/JobScope.h"
 #include "platform/StderrPrompt.h"
 
 #include <atomic>
@@ -13,7 +14,9 @@ OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt) { return installed
 
 void ShowOperatorMessage(const char* text)
 {
-    if (OperatorPrompt* prompt = installedPrompt.load()) {
+    const JobScope* scope = CurrentJobScope();
+    OperatorPrompt* own = scope != nullptr ? scope->prompt : nullptr;
+    if (OperatorPrompt* prompt = own != nullptr ? own : installedPrompt.load()) {
         prompt->showMessage(text);
         return;
     }

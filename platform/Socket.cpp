@@ -1,5 +1,8 @@
 #include "platform/Socket.h"
 
+#include "platform/CancelToken.h"
+#include "platform/JobScope.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -13,11 +16,21 @@
 
 namespace orvane {
 
+Socket::Socket(int fd) : fd_(fd)
+{
+    const JobScope* scope = CurrentJobScope();
+    if (fd_ >= 0 && scope != nullptr && scope->cancel != nullptr) {
+        cancel_ = scope->cancel;
+        cancel_->track(fd_);
+    }
+}
+
 Socket& Socket::operator=(Socket&& other) noexcept
 {
     if (this != &other) {
         close();
-        fd_ = other.release();
+        cancel_ = std::exchange(other.cancel_, nullptr);
+        fd_ = std::exchange(other.fd_, -1);
     }
     return *this;
 }
@@ -26,12 +39,18 @@ Socket Socket::udp() { return Socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC
 
 Socket Socket::tcp() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
 
-int Socket::release() { return std::exchange(fd_, -1); }
+int Socket::release()
+{
+    if (cancel_ != nullptr && fd_ >= 0)
+        cancel_->forget(fd_);
+    cancel_ = nullptr;
+    return std::exchange(fd_, -1);
+}
 
 void Socket::close()
 {
     if (fd_ >= 0)
-        ::close(std::exchange(fd_, -1));
+        ::close(release());
 }
 
 bool Socket::setBroadcast(bool on)

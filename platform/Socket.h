@@ -5,17 +5,21 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <utility>
 
 namespace orvane {
+
+class CancelToken;
 
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(int fd) : fd_(fd) {}
+    // A socket made inside a job's scope can be shut down by its cancel token.
+    explicit Socket(int fd);
     ~Socket() { close(); }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
-    Socket(Socket&& other) noexcept : fd_(other.release()) {}
+    Socket(Socket&& other) noexcept : cancel_(std::exchange(other.cancel_, nullptr)), fd_(std::exchange(other.fd_, -1)) {}
     Socket& operator=(Socket&& other) noexcept;
 
     static Socket udp();
@@ -62,6 +66,7 @@ public:
     static constexpr int kConnectTimeout_ms = 20000;
 
 private:
+    CancelToken* cancel_ = nullptr;
     int fd_ = -1;
 };
 

@@ -18,7 +18,23 @@ struct SearchOptions {
     ListFormat format = ListFormat::Tsv;
 };
 
+// The search the other commands start with: on the named interfaces or all,
+// with failures told on stderr. Gives kExitOk when the request went out.
+int SearchOnce(const std::vector<std::string>& interfaces);
+
 int RunSearch(const SearchOptions& options);
+
+struct FleetOptions {
+    std::vector<std::string> cameras;  // addresses or MACs, in the order given
+    bool all = false;
+    int jobs = 16;
+    int wait_s = 300;
+    bool json = false;
+    std::vector<std::string> interfaces;
+};
+
+int RunUpgrade(const std::string& file, const FleetOptions& options);
+int RunAssignIps(const std::string& first, const FleetOptions& options, bool dryRun);
 int RunSetIp(const std::string& camera, const std::string& address);
 int RunSetMac(const std::string& camera, const std::string& mac);
 int RunSetNet(const std::string& camera, const std::string& address, const std::string& mac);

@@ -47,9 +47,9 @@ std::string Format(const std::vector<ListedCamera>& cameras, ListFormat format)
 
 }  // namespace
 
-int RunSearch(const SearchOptions& options)
+int SearchOnce(const std::vector<std::string>& interfaces)
 {
-    if (!CheckInterfaces(options.interfaces))
+    if (!CheckInterfaces(interfaces))
         return kExitUsage;
     if (!InitSearchSocket()) {
         std::fprintf(stderr, "orvane-cli: cannot set up the search socket on UDP port 10088 "
@@ -57,7 +57,7 @@ int RunSearch(const SearchOptions& options)
         return kExitFailed;
     }
     SearchExchange& exchange = TheSearchExchange();
-    exchange.limitTo(options.interfaces);
+    exchange.limitTo(interfaces);
     const bool sent = exchange.search();
     const SearchReport& report = exchange.lastReport();
     if (!sent) {
@@ -69,6 +69,13 @@ int RunSearch(const SearchOptions& options)
     if (report.cutShort)
         std::fprintf(stderr, "orvane-cli: the search was cut short after %d s while answers still came; "
                              "the list may be incomplete\n", kSearchLongest_ms / 1000);
+    return kExitOk;
+}
+
+int RunSearch(const SearchOptions& options)
+{
+    if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
+        return failed;
     const std::string text = Format(ListCameras(TheCameraDirectory()), options.format);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;

@@ -17,6 +17,8 @@ using namespace orvane::cli;
 
 struct Arguments {
     SearchOptions search;
+    FleetOptions fleet;
+    bool dryRun = false;
     std::string format = "tsv";
     std::string camera, first, second, third;
 };
@@ -91,6 +93,49 @@ void AddUploads(CLI::App& app, Arguments& a, std::function<int()>& run)
                   {{"FILE", &a.first}}, [&a] { return RunUploadOnvif(a.camera, a.first); });
 }
 
+void AddFleetOptions(CLI::App* c, Arguments& a)
+{
+    c->add_option("CAMERA", a.fleet.cameras, "cameras by address or MAC (12 hexadecimal digits), as the search found them");
+    c->add_flag("--all", a.fleet.all, "every camera the search found");
+    c->add_option("--jobs", a.fleet.jobs, "at most this many cameras at once (default 16)")->check(CLI::PositiveNumber);
+    c->add_option("--wait", a.fleet.wait_s, "seconds to watch for each camera to come back after its operation (default 300)")
+        ->check(CLI::NonNegativeNumber);
+    c->add_option("--format", a.format, "tsv (default) or json")->check(CLI::IsMember({"tsv", "json"}));
+    c->add_option("--interface", a.fleet.interfaces, "search only on this interface (repeatable)");
+}
+
+void AddFleet(CLI::App& app, Arguments& a, std::function<int()>& run)
+{
+    CLI::App* upgrade = AddCommand(app, "upgrade",
+        "Search, then upload FILE to each named camera (or --all) exactly as upload-firmware does, at most\n"
+        "--jobs at once, and watch each accepted camera restart with repeated searches for up to --wait\n"
+        "seconds. One row per camera in address order: ip, mac, old version, result, new version, outcome\n"
+        "(upgraded, unchanged, not-back, refused, failed, not-found, interrupted). json keys: ip, mac,\n"
+        "old_version, result, new_version, outcome. Exit 0 when every camera is upgraded, 1 otherwise,\n"
+        "130 after Ctrl-C (running uploads are closed, the summary is still printed).");
+    upgrade->add_option("FILE", a.first, "the firmware file")->required();
+    AddFleetOptions(upgrade, a);
+    upgrade->callback([&] {
+        a.fleet.json = a.format == "json";
+        run = [&] { return RunUpgrade(a.first, a.fleet); };
+    });
+
+    CLI::App* assign = AddCommand(app, "assign-ips",
+        "Search, then give the named cameras (in the order given; with --all in address order) FIRST,\n"
+        "FIRST+1, ..., skipping addresses other cameras answer from, this machine's own, and the network and\n"
+        "broadcast addresses of the camera's subnet; a plan that leaves FIRST's subnet is refused before\n"
+        "anything is sent. Sends each what set-ip sends and watches each answer from its new address.\n"
+        "Rows: old ip, mac, new ip, outcome (moved, not-back, failed, not-found, interrupted); json keys\n"
+        "old_ip, mac, new_ip, outcome. Exit 0 when every camera moved.");
+    assign->add_option("FIRST", a.first, "the first address to give")->required();
+    AddFleetOptions(assign, a);
+    assign->add_flag("--dry-run", a.dryRun, "print the plan (old ip, mac, new ip) and send nothing");
+    assign->callback([&] {
+        a.fleet.json = a.format == "json";
+        run = [&] { return RunAssignIps(a.first, a.fleet, a.dryRun); };
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -104,6 +149,7 @@ int main(int argc, char** argv)
     AddSearch(app, arguments, run);
     AddSettings(app, arguments, run);
     AddUploads(app, arguments, run);
+    AddFleet(app, arguments, run);
     if (argc < 2) {
         std::fputs(app.help().c_str(), stderr);
         return kExitUsage;

@@ -1,0 +1,131 @@
+#include "fleet/AddressPlanner.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace orvane::fleet {
+namespace {
+
+struct Subnet {
+    uint32_t network = 0;
+    uint32_t broadcast = 0;
+    bool known = false;
+
+    bool holds(uint32_t a) const { return known && a >= network && a <= broadcast; }
+};
+
+Subnet SubnetOf(const NetworkInterface& i)
+{
+    const uint32_t address = ntohl(i.address.s_addr);
+    const uint32_t mask = ntohl(i.netmask.s_addr);
+    return {address & mask, (address & mask) | ~mask, true};
+}
+
+Subnet SubnetHolding(uint32_t address, const std::vector<NetworkInterface>& interfaces)
+{
+    for (const NetworkInterface& i : interfaces) {
+        const Subnet s = SubnetOf(i);
+        if (s.holds(address))
+            return s;
+    }
+    return {};
+}
+
+Subnet SubnetNamed(const std::string& name, const std::vector<NetworkInterface>& interfaces)
+{
+    for (const NetworkInterface& i : interfaces) {
+        if (i.name == name)
+            return SubnetOf(i);
+    }
+    return {};
+}
+
+class Candidates {
+public:
+    Candidates(const AddressPlanInput& input) : input_(input) {}
+
+    // Whether camera may be given address.
+    bool allowed(uint32_t address, const FleetCamera& camera) const
+    {
+        if (std::find(input_.ownAddresses.begin(), input_.ownAddresses.end(), address) != input_.ownAddresses.end())
+            return false;
+        const Subnet heardOn = SubnetNamed(camera.interfaceName, input_.interfaces);
+        if (heardOn.known && (address == heardOn.network || address == heardOn.broadcast))
+            return false;
+        const std::string dotted = FormatIPv4(address);
+        return std::none_of(input_.answered.begin(), input_.answered.end(), [&](const FleetCamera& other) {
+            return other.ip == dotted && other.mac != camera.mac;
+        });
+    }
+
+private:
+    const AddressPlanInput& input_;
+};
+
+AddressPlan Refuse(std::string why)
+{
+    AddressPlan plan;
+    plan.error = std::move(why);
+    return plan;
+}
+
+}  // namespace
+
+AddressPlan PlanAddresses(const AddressPlanInput& input)
+{
+    uint32_t next = 0;
+    if (!ParseIPv4(input.first, next))
+        return Refuse("'" + input.first + "' is not an IPv4 address");
+    const Subnet range = SubnetHolding(next, input.interfaces);
+    if (!range.known)
+        return Refuse(input.first + " is on no network of this machine's interfaces");
+    const Candidates candidates(input);
+    AddressPlan plan;
+    bool wrapped = false;
+    for (FleetCamera camera : input.cameras) {
+        while (!wrapped && range.holds(next) && !candidates.allowed(next, camera)) {
+            wrapped = next == UINT32_MAX;
+            ++next;
+        }
+        if (wrapped)
+            return Refuse("the plan runs past 255.255.255.255");
+        if (!range.holds(next))
+            return Refuse("the plan runs past the end of " + FormatIPv4(range.network) + "-" +
+                          FormatIPv4(range.broadcast) + ", the subnet of " + input.first);
+        camera.newIp = FormatIPv4(next);
+        plan.cameras.push_back(camera);
+        wrapped = next == UINT32_MAX;
+        ++next;
+    }
+    plan.ok = true;
+    return plan;
+}
+
+bool ParseIPv4(const std::string& text, uint32_t& address)
+{
+    unsigned parts[4];
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) != 4)
+        return false;
+    if (text.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    address = 0;
+    for (unsigned part : parts) {
+        if (part > 255)
+            return false;
+        address = address << 8 | part;
+    }
+    return true;
+}
+
+std::string FormatIPv4(uint32_t address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, address >> 16 & 255, address >> 8 & 255,
+                  address & 255);
+    return text;
+}
+
+}  // namespace orvane::fleet

@@ -1,0 +1,38 @@
+#pragma once
+// Gives cameras new addresses in one step: FIRST, FIRST+1, ... in the order
+// the cameras are given, never an address another camera answers from, one
+// of this machine's own, or the network or broadcast address of the subnet
+// the camera was heard on. A plan that would leave the subnet of FIRST's
+// interface is refused before anything is sent.
+
+#include "fleet/FleetCamera.h"
+#include "platform/NetworkInterfaces.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvane::fleet {
+
+struct AddressPlanInput {
+    std::string first;                           // dotted decimal
+    std::vector<FleetCamera> cameras;            // to be given addresses, in order
+    std::vector<FleetCamera> answered;           // every camera the search found
+    std::vector<uint32_t> ownAddresses;          // host byte order
+    std::vector<NetworkInterface> interfaces;    // with their netmasks
+};
+
+struct AddressPlan {
+    bool ok = false;
+    std::string error;                 // why the plan was refused
+    std::vector<FleetCamera> cameras;  // the input cameras with newIp set
+};
+
+AddressPlan PlanAddresses(const AddressPlanInput& input);
+
+// Dotted decimal to a host-order number; false for anything that is not
+// four decimal parts of 0 to 255.
+bool ParseIPv4(const std::string& text, uint32_t& address);
+std::string FormatIPv4(uint32_t address);
+
+}  // namespace orvane::fleet

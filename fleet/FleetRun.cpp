@@ -1,0 +1,201 @@
+#include "fleet/FleetRun.h"
+
+#include <algorithm>
+
+namespace orvane::fleet {
+namespace {
+using Clock = std::chrono::steady_clock;
+}
+
+FleetRun::FleetRun(std::vector<FleetCamera> cameras, FleetOptions options, FleetAction action, ReturnWatch& watch)
+    : cameras_(std::move(cameras)), options_(options), action_(std::move(action)), watch_(watch),
+      progress_(cameras_.size()), comebacks_(cameras_.size()), deadlines_(cameras_.size())
+{
+    for (size_t i = 0; i < cameras_.size(); ++i) {
+        if (!cameras_[i].found) {
+            progress_[i].outcome = Outcome::NotFound;
+            progress_[i].state = FleetState::Done;
+        }
+    }
+}
+
+FleetRun::~FleetRun()
+{
+    cancel();
+    for (std::thread& t : threads_) {
+        if (t.joinable())
+            t.join();
+    }
+}
+
+void FleetRun::start()
+{
+    const size_t workers = std::clamp<size_t>(static_cast<size_t>(std::max(options_.jobs, 1)), 1, cameras_.size() + 1);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        workersRunning_ = workers;
+    }
+    for (size_t i = 0; i < workers; ++i)
+        threads_.emplace_back([this] { work(); });
+    threads_.emplace_back([this] { watchComebacks(); });
+}
+
+bool FleetRun::waitFor(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return wake_.wait_for(lock, timeout, [this] { return allDone(); });
+}
+
+void FleetRun::cancel()
+{
+    cancel_.cancel();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopped_)
+            return;
+        stopped_ = true;
+        // Cameras not yet started, or only being watched, end here; running
+        // operations end as their connections close.
+        for (CameraProgress& p : progress_) {
+            if (p.state == FleetState::Waiting || p.state == FleetState::Restarting) {
+                p.state = FleetState::Done;
+                p.outcome = Outcome::Interrupted;
+            }
+        }
+    }
+    wake_.notify_all();
+    changed();
+}
+
+std::vector<CameraProgress> FleetRun::snapshot() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return progress_;
+}
+
+void FleetRun::work()
+{
+    for (;;) {
+        size_t index = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            while (nextCamera_ < cameras_.size() && progress_[nextCamera_].state != FleetState::Waiting)
+                ++nextCamera_;
+            if (stopped_ || nextCamera_ >= cameras_.size()) {
+                --workersRunning_;
+                break;
+            }
+            index = nextCamera_++;
+            progress_[index].state = FleetState::Working;
+        }
+        changed();
+        runOne(index);
+    }
+    wake_.notify_all();
+}
+
+void FleetRun::runOne(size_t index)
+{
+    const auto onPermille = [this, index](int permille) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            progress_[index].permille = permille;
+        }
+        changed();
+    };
+    const ActionResult r = action_(cameras_[index], cancel_, onPermille);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        CameraProgress& p = progress_[index];
+        p.result = r.result;
+        p.message = r.message;
+        if (cancel_.cancelled()) {
+            p.outcome = Outcome::Interrupted;
+        } else if (!r.reached) {
+            p.outcome = Outcome::Failed;
+        } else if (!r.accepted) {
+            p.outcome = Outcome::Refused;
+        } else {
+            p.permille = 1000;
+            p.state = FleetState::Restarting;
+            comebacks_[index].emplace(options_.kind, cameras_[index].oldVersion, cameras_[index].newIp);
+            deadlines_[index] = Clock::now() + options_.wait;
+        }
+        if (p.outcome != Outcome::Pending)
+            p.state = FleetState::Done;
+    }
+    wake_.notify_all();
+    changed();
+}
+
+void FleetRun::watchComebacks()
+{
+    for (;;) {
+        std::vector<size_t> watched;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return allDone() || !restarting().empty(); });
+            if (allDone())
+                break;
+            watched = restarting();
+        }
+        observeComebacks(watched);
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait_for(lock, options_.searchPause, [this] { return stopped_; });
+    }
+    wake_.notify_all();
+}
+
+void FleetRun::observeComebacks(const std::vector<size_t>& watched)
+{
+    const std::map<std::string, Sighting> seen = watch_.search();
+    const auto now = Clock::now();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (size_t index : watched) {
+            CameraProgress& p = progress_[index];
+            if (p.state != FleetState::Restarting)
+                continue;  // interrupted meanwhile
+            Comeback& comeback = *comebacks_[index];
+            const auto found = seen.find(cameras_[index].mac);
+            if (found == seen.end())
+                comeback.observe(false);
+            else
+                comeback.observe(true, found->second.ip, found->second.version);
+            if (!comeback.decided() && now >= deadlines_[index])
+                comeback.endWait();
+            if (comeback.decided()) {
+                p.outcome = comeback.outcome();
+                p.state = FleetState::Done;
+                if (p.outcome != Outcome::NotBack)
+                    p.newVersion = comeback.lastVersion();
+            }
+        }
+    }
+    wake_.notify_all();
+    changed();
+}
+
+std::vector<size_t> FleetRun::restarting() const
+{
+    std::vector<size_t> indices;
+    for (size_t i = 0; i < progress_.size(); ++i) {
+        if (progress_[i].state == FleetState::Restarting)
+            indices.push_back(i);
+    }
+    return indices;
+}
+
+bool FleetRun::allDone() const
+{
+    return workersRunning_ == 0 &&
+           std::all_of(progress_.begin(), progress_.end(), [](const CameraProgress& p) { return p.state == FleetState::Done; });
+}
+
+void FleetRun::changed()
+{
+    if (onChange_)
+        onChange_();
+}
+
+}  // namespace orvane::fleet
