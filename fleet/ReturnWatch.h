@@ -20,8 +20,9 @@ struct Sighting {
 class ReturnWatch {
 public:
     explicit ReturnWatch(SearchExchange& exchange) : exchange_(exchange) {}
+    virtual ~ReturnWatch() = default;
     // One search: what each MAC answered with, by MAC.
-    std::map<std::string, Sighting> search();
+    virtual std::map<std::string, Sighting> search();
 
 private:
     SearchExchange& exchange_;
