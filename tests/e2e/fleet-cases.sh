@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# End-to-end cases of orvane-cli upgrade and assign-ips against simulated
+# cameras that restart, one case per run:
+#   fleet-cases.sh BUILD_DIR CASE
+# Each case starts its own test LAN; the cameras restart in 1 to 1.5 s.
+set -euo pipefail
+build=$1
+case_name=$2
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cli="$build/bin/orvane-cli"
+work=$(mktemp -d /tmp/orvane-fleet.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+fail() {
+  echo "FAIL: $*" >&2
+  for f in stdout stderr log; do [ ! -f "$work/$f" ] || { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
+  exit 1
+}
+lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+
+# run "SIM ARGS" CLI-ARGS...: one orvane-cli command on the LAN; leaves
+# stdout, stderr, the exit code ($rc) and the simulator's log in $work.
+run() {
+  local sim=$1; shift
+  lan --sim "$sim" -- bash -c '
+    out=$1; shift
+    "$@" > "$out/stdout" 2> "$out/stderr"
+    echo $? > "$out/rc"
+    sleep 0.3
+    cp "$ORVANE_SIM_LOG" "$out/log"
+  ' _ "$work" "${prefix[@]}" "$cli" "$@" || fail "test LAN failed"
+  rc=$(cat "$work/rc")
+}
+prefix=()
+expect_rc() { [ "$rc" -eq "$1" ] || fail "exit $rc, expected $1"; }
+expect_stdout() {
+  local expected
+  expected=$(printf '%s\n' "$@")
+  [ "$(cat "$work/stdout")" = "$expected" ] || fail "stdout, expected:
+$expected"
+}
+# The log's lines of one kind in order, reduced to the camera's address.
+order() { sed -n "s/^$1 camera=\\([0-9.]*\\) .*/$1 \\1/p" "$work/log"; }
+
+head -c 40960 /dev/urandom > "$work/fw.br"   # four chunks: 0.4 s of pacing
+restart="restart-ms=1200"
+
+case "$case_name" in
+upgrade-outcomes)
+  run "--camera ip=10.77.0.11,mac=000000000011,version=V1,$restart,after-upgrade=V2
+       --camera ip=10.77.0.12,mac=000000000012,version=V1,$restart
+       --camera ip=10.77.0.13,mac=000000000013,version=V1,$restart,back=never
+       --camera ip=10.77.0.14,mac=000000000014,version=V1,reply=3
+       --camera ip=10.77.0.15,mac=000000000015,version=V1,port=refuse" \
+      upgrade "$work/fw.br" 10.77.0.15 000000000014 10.77.0.13 10.77.0.12 00000000001A 10.77.0.11 --wait 6
+  expect_rc 1
+  expect_stdout $'\t00000000001a\t\t\t\tnot-found' \
+                $'10.77.0.11\t000000000011\tV1\t1\tV2\tupgraded' \
+                $'10.77.0.12\t000000000012\tV1\t1\tV1\tunchanged' \
+                $'10.77.0.13\t000000000013\tV1\t1\t\tnot-back' \
+                $'10.77.0.14\t000000000014\tV1\t3\t\trefused' \
+                $'10.77.0.15\t000000000015\tV1\t\t\tfailed'
+  grep -qxF "10.77.0.15: Link IPC error" "$work/stderr" || fail "no failure message with the address"
+  [ "$(grep -c 'received=40960 md5ok=1' "$work/log")" -eq 4 ] || fail "not every reachable camera got the file whole"
+  ;;
+upgrade-json-all)
+  run "--camera ip=10.77.0.11,mac=000000000011,version=V1,$restart,after-upgrade=V2
+       --camera ip=10.77.0.12,mac=000000000012,version=V7,$restart,after-upgrade=V8" \
+      upgrade "$work/fw.br" --all --wait 8 --format json
+  expect_rc 0
+  python3 - "$work/stdout" <<'PY' || fail "json summary"
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert rows == [
+  {"ip": "10.77.0.11", "mac": "000000000011", "old_version": "V1", "result": 1, "new_version": "V2", "outcome": "upgraded"},
+  {"ip": "10.77.0.12", "mac": "000000000012", "old_version": "V7", "result": 1, "new_version": "V8", "outcome": "upgraded"},
+], rows
+PY
+  ;;
+jobs-one-at-a-time)
+  cams="--camera ip=10.77.0.11,mac=000000000011 --camera ip=10.77.0.12,mac=000000000012 --camera ip=10.77.0.13,mac=000000000013"
+  run "$cams" upgrade "$work/fw.br" --all --jobs 1 --wait 0
+  # Each upload's header comes after the one before has ended.
+  [ "$(grep -E '^(frame|upload) ' "$work/log" | cut -d' ' -f1 | tr '\n' ' ')" = "frame upload frame upload frame upload " ] ||
+    fail "--jobs 1 overlapped uploads"
+  run "$cams" upgrade "$work/fw.br" --all --jobs 3 --wait 0
+  [ "$(grep -E '^(frame|upload) ' "$work/log" | cut -d' ' -f1 | tr '\n' ' ')" = "frame frame frame upload upload upload " ] ||
+    fail "--jobs 3 did not run the uploads at once"
+  # Unchanged: they kept answering with the old version until the wait ended.
+  [ "$(cut -f6 "$work/stdout" | sort -u)" = unchanged ] || fail "outcomes"
+  ;;
+reset-mid-upload)
+  run "--camera ip=10.77.0.11,mac=000000000011,version=V1,$restart,after-upgrade=V2
+       --camera ip=10.77.0.12,mac=000000000012,version=V1,upload=cut
+       --camera ip=10.77.0.13,mac=000000000013,version=V1,$restart,after-upgrade=V2" \
+      upgrade "$work/fw.br" --all --wait 8
+  expect_rc 1
+  [ "$(cut -f1,6 "$work/stdout" | tr '\t\n' ': ')" = "10.77.0.11:upgraded 10.77.0.12:failed 10.77.0.13:upgraded " ] ||
+    fail "outcomes"
+  grep -qE "^10.77.0.12: (Send Data error|Link IPC error)$" "$work/stderr" || fail "the cut camera's message"
+  ;;
+interrupt)
+  head -c 409600 /dev/urandom > "$work/big.br"   # 40 chunks: 4 s
+  lan --sim "--camera ip=10.77.0.11,mac=000000000011 --camera ip=10.77.0.12,mac=000000000012
+             --camera ip=10.77.0.13,mac=000000000013" -- bash -c '
+    out=$1; shift
+    "$@" > "$out/stdout" 2> "$out/stderr" &
+    pid=$!
+    for _ in $(seq 100); do grep -q "^frame camera=10.77.0.13" "$ORVANE_SIM_LOG" && break; sleep 0.05; done
+    sleep 0.5
+    start=$(date +%s.%N)
+    kill -INT $pid
+    wait $pid
+    echo $? > "$out/rc"
+    echo "$(date +%s.%N) - $start" | bc > "$out/took"
+    sleep 0.3
+    cp "$ORVANE_SIM_LOG" "$out/log"
+  ' _ "$work" "$cli" upgrade "$work/big.br" --all --jobs 2 || fail "test LAN failed"
+  rc=$(cat "$work/rc")
+  expect_rc 130
+  [ "$(cut -f1,6 "$work/stdout" | tr '\t\n' ': ')" = "10.77.0.11:interrupted 10.77.0.12:interrupted 10.77.0.13:interrupted " ] ||
+    fail "summary after Ctrl-C"
+  echo "$(cat "$work/took") < 2" | bc | grep -q 1 || fail "took $(cat "$work/took") s to stop"
+  # The camera saw the upload's connection close before all its data came.
+  grep -q "^upload camera=10.77.0.13 .* received=[0-9]* md5ok=0$" "$work/log" || fail "the running upload was not closed"
+  grep -q "^close camera=10.77.0.13 " "$work/log" || fail "no close seen"
+  ;;
+assign-dry-run)
+  cams="--camera ip=10.77.0.11,mac=000000000011 --camera ip=10.77.0.12,mac=000000000012 --camera ip=10.77.0.13,mac=000000000013"
+  run "$cams" assign-ips 10.77.0.12 000000000013 10.77.0.11 --dry-run
+  expect_rc 0
+  # .12 answers from another camera: skipped. .13 is the second camera's own: it may keep it.
+  expect_stdout $'10.77.0.11\t000000000011\t10.77.0.14' $'10.77.0.13\t000000000013\t10.77.0.13'
+  ! grep -q '^frame ' "$work/log" || fail "a dry run sent frames"
+  run "$cams" assign-ips 10.77.0.1 --all --dry-run --format json
+  python3 - "$work/stdout" <<'PY' || fail "json plan"
+import json, sys
+rows = json.load(open(sys.argv[1]))
+# 10.77.0.1 is this machine's own; 10.77.0.0 is the subnet's network address.
+assert [(r["old_ip"], r["new_ip"]) for r in rows] == [("10.77.0.11", "10.77.0.2"), ("10.77.0.12", "10.77.0.3"), ("10.77.0.13", "10.77.0.4")], rows
+PY
+  ;;
+assign-refused)
+  run "--camera ip=10.77.0.11,mac=000000000011 --camera ip=10.77.0.12,mac=000000000012" assign-ips 10.77.255.254 --all
+  expect_rc 1
+  grep -q "runs past the end of 10.77.0.0-10.77.255.255" "$work/stderr" || fail "no reason given"
+  [ ! -s "$work/stdout" ] || fail "printed a plan"
+  ! grep -q '^frame ' "$work/log" || fail "frames sent for a refused plan"
+  ;;
+assign-apply)
+  lan --sim "--camera ip=10.77.0.11,mac=000000000011,restart-ms=1000 --camera ip=10.77.0.12,mac=000000000012,restart-ms=1000
+             --camera ip=10.77.0.13,mac=000000000013,restart-ms=1000,back=never --camera ip=10.77.0.14,mac=000000000014,port=refuse" -- bash -c '
+    out=$1; cli=$2
+    "$cli" assign-ips 10.77.0.101 --all --wait 6 > "$out/stdout" 2> "$out/stderr"
+    echo $? > "$out/rc"
+    "$cli" search > "$out/after"
+    cp "$ORVANE_SIM_LOG" "$out/log"
+  ' _ "$work" "$cli" || fail "test LAN failed"
+  rc=$(cat "$work/rc")
+  expect_rc 1
+  expect_stdout $'10.77.0.11\t000000000011\t10.77.0.101\tmoved' $'10.77.0.12\t000000000012\t10.77.0.102\tmoved' \
+                $'10.77.0.13\t000000000013\t10.77.0.103\tnot-back' $'10.77.0.14\t000000000014\t10.77.0.104\tfailed'
+  [ "$(grep -c 'text=#3&1&10.77.0.10[123]#' "$work/log")" -eq 3 ] || fail "set-ip frames"
+  [ "$(cut -f2,3 "$work/after" | tr '\t\n' ': ')" = "10.77.0.14:000000000014 10.77.0.101:000000000011 10.77.0.102:000000000012 " ] ||
+    fail "the list after: $(cat "$work/after")"
+  ;;
+memcheck-upgrade)
+  prefix=(valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite)
+  run "--camera ip=10.77.0.11,mac=000000000011,$restart,after-upgrade=V2 --camera ip=10.77.0.12,mac=000000000012,$restart,after-upgrade=V2
+       --camera ip=10.77.0.13,mac=000000000013,$restart,after-upgrade=V2" upgrade "$work/fw.br" --all --wait 15
+  expect_rc 0
+  [ "$(cut -f6 "$work/stdout" | sort -u)" = upgraded ] || fail "outcomes under valgrind"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "ok $case_name"
