@@ -8,6 +8,7 @@
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
 #include "fleet/AddressPlanner.h"
+#include "fleet/CameraChoice.h"
 #include "fleet/FleetActions.h"
 #include "platform/NetworkInterfaces.h"
 
@@ -17,7 +18,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 
@@ -54,25 +54,6 @@ private:
     struct sigaction previous_ {};
 };
 
-bool IsMacText(const std::string& text)
-{
-    return text.size() == 12 && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); });
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
-std::vector<FleetCamera> FoundCameras()
-{
-    std::vector<FleetCamera> found;
-    for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())
-        found.push_back({r->ip, r->mac, r->version, r->interfaceName, {}});
-    return found;
-}
-
 bool CheckTargets(const FleetOptions& options)
 {
     if (options.all == !options.cameras.empty()) {
@@ -81,7 +62,7 @@ bool CheckTargets(const FleetOptions& options)
     }
     for (const std::string& camera : options.cameras) {
         uint32_t address = 0;
-        if (!IsMacText(camera) && !fleet::ParseIPv4(camera, address)) {
+        if (!fleet::IsMacText(camera) && !fleet::ParseIPv4(camera, address)) {
             std::fprintf(stderr, "orvane-cli: '%s' is neither an IPv4 address nor a MAC of 12 hexadecimal digits\n",
                          camera.c_str());
             return false;
@@ -92,37 +73,6 @@ bool CheckTargets(const FleetOptions& options)
         return false;
     }
     return true;
-}
-
-// The cameras the operator named, each found or not, named once.
-std::vector<FleetCamera> Targets(const FleetOptions& options, const std::vector<FleetCamera>& found)
-{
-    if (options.all)
-        return found;
-    std::vector<FleetCamera> targets;
-    for (const std::string& name : options.cameras) {
-        const bool mac = IsMacText(name);
-        const auto match = std::find_if(found.begin(), found.end(), [&](const FleetCamera& c) {
-            return mac ? c.mac == Lower(name) : c.ip == name;
-        });
-        FleetCamera target = match != found.end() ? *match : FleetCamera{};
-        if (match == found.end())
-            (mac ? target.mac : target.ip) = mac ? Lower(name) : name;
-        const bool repeated = std::any_of(targets.begin(), targets.end(), [&](const FleetCamera& t) {
-            return t.ip == target.ip && t.mac == target.mac;
-        });
-        if (!repeated)
-            targets.push_back(target);
-    }
-    return targets;
-}
-
-// The batch sends nothing to a camera the search did not find.
-std::vector<FleetCamera> ForTheBatch(std::vector<FleetCamera> targets, const std::vector<FleetCamera>& found)
-{
-    for (FleetCamera& t : targets)
-        t.found = std::any_of(found.begin(), found.end(), [&](const FleetCamera& f) { return f.mac == t.mac; });
-    return targets;
 }
 
 uint32_t SortKey(const std::string& ip)
@@ -254,9 +204,9 @@ int RunUpgrade(const std::string& file, const FleetOptions& options)
         return kExitFailed;
     if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
         return failed;
-    const std::vector<FleetCamera> found = FoundCameras();
+    const std::vector<FleetCamera> found = fleet::FoundCameras();
     fleet::ReturnWatch watch(TheSearchExchange());
-    fleet::FleetRun run(ForTheBatch(Targets(options, found), found),
+    fleet::FleetRun run(fleet::ChooseCameras(options.cameras, options.all, found),
                         BatchOptions(options, fleet::ComebackKind::Upgrade), fleet::UpgradeFirmware(file), watch);
     const bool interrupted = RunToTheEnd(run, "upgrade");
     const std::vector<CameraProgress> outcome = run.snapshot();
@@ -278,8 +228,8 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
     }
     if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
         return failed;
-    const std::vector<FleetCamera> found = FoundCameras();
-    const std::vector<FleetCamera> targets = ForTheBatch(Targets(options, found), found);
+    const std::vector<FleetCamera> found = fleet::FoundCameras();
+    const std::vector<FleetCamera> targets = fleet::ChooseCameras(options.cameras, options.all, found);
     fleet::AddressPlanInput input{first, {}, found, ListOwnAddresses(), ListSearchInterfaces()};
     for (const FleetCamera& t : targets) {
         if (t.found)
