@@ -91,7 +91,9 @@ void FleetRun::work()
         changed();
         runOne(index);
     }
+    // The last worker out may be what ends the batch.
     wake_.notify_all();
+    changed();
 }
 
 void FleetRun::runOne(size_t index)

@@ -1,0 +1,287 @@
+#include "ui/CBatchDlg.h"
+
+#include "discovery/SearchExchange.h"
+#include "fleet/AddressPlanner.h"
+#include "fleet/CameraChoice.h"
+#include "fleet/FleetActions.h"
+#include "platform/JobScope.h"
+#include "platform/NetworkInterfaces.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+using orvane::fleet::CameraProgress;
+using orvane::fleet::FleetCamera;
+using orvane::fleet::FleetState;
+using orvane::fleet::Outcome;
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+QString StateText(CBatchDlg::Work work, const CameraProgress& p, const FleetCamera& camera)
+{
+    switch (p.state) {
+    case FleetState::Waiting: return QStringLiteral("waiting");
+    case FleetState::Working:
+        return work == CBatchDlg::Work::Upgrade ? QStringLiteral("uploading") : QStringLiteral("setting the address");
+    case FleetState::Restarting: return QStringLiteral("restarting");
+    case FleetState::Done: break;
+    }
+    switch (p.outcome) {
+    case Outcome::Upgraded: return QStringLiteral("upgraded to %1").arg(Text(p.newVersion.value_or("")));
+    case Outcome::Unchanged: return QStringLiteral("came back unchanged");
+    case Outcome::NotBack: return QStringLiteral("did not come back");
+    case Outcome::Refused: return QStringLiteral("refused (code %1)").arg(p.result.value_or(0));
+    case Outcome::Failed: return p.message.empty() ? QStringLiteral("failed") : Text(p.message);
+    case Outcome::NotFound: return QStringLiteral("not found");
+    case Outcome::Interrupted: return QStringLiteral("interrupted");
+    case Outcome::Moved: return QStringLiteral("moved to %1").arg(Text(camera.newIp));
+    case Outcome::Pending: break;
+    }
+    return {};
+}
+
+bool Succeeded(Outcome o) { return o == Outcome::Upgraded || o == Outcome::Moved; }
+
+}  // namespace
+
+CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent)
+    : QDialog(parent), work_(work), ips_(std::move(ips)), what_(std::move(what))
+{
+    setModal(true);
+    buildWindow();
+    searchFirst();
+}
+
+CBatchDlg::~CBatchDlg()
+{
+    if (run_)
+        run_->cancel();
+    run_.reset();  // joins its threads before the window goes
+    if (searcher_.joinable())
+        searcher_.join();
+}
+
+void CBatchDlg::buildWindow()
+{
+    setWindowTitle(work_ == Work::Upgrade ? QStringLiteral("Update selected") : QStringLiteral("Assign addresses"));
+    table_ = new QTableWidget(static_cast<int>(ips_.size()), kColumns, this);
+    table_->setObjectName(QStringLiteral("cameraTable"));
+    table_->setHorizontalHeaderLabels({QStringLiteral("IP"), QStringLiteral("MAC"), QStringLiteral("Old version"),
+                                       QStringLiteral("Progress"), QStringLiteral("State"),
+                                       work_ == Work::Upgrade ? QStringLiteral("New version") : QStringLiteral("New IP")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        for (int column = 0; column < kColumns; ++column)
+            table_->setItem(row, column, new QTableWidgetItem);
+        table_->item(row, kIp)->setText(Text(ips_[static_cast<size_t>(row)]));
+        table_->item(row, kState)->setText(QStringLiteral("searching"));
+        auto* bar = new QProgressBar;
+        bar->setRange(0, 1000);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        table_->setCellWidget(row, kProgress, bar);
+    }
+    table_->setColumnWidth(kIp, 110);
+    table_->setColumnWidth(kMac, 110);
+    table_->setColumnWidth(kOldVersion, 90);
+    table_->setColumnWidth(kProgress, 120);
+    table_->setColumnWidth(kState, 200);
+
+    summary_ = new QLabel(QStringLiteral("Searching for the cameras..."), this);
+    summary_->setObjectName(QStringLiteral("summaryLabel"));
+    applyButton_ = new QPushButton(QStringLiteral("Apply"), this);
+    applyButton_->setObjectName(QStringLiteral("applyButton"));
+    applyButton_->setVisible(work_ == Work::AssignAddresses);
+    applyButton_->setEnabled(false);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    connect(applyButton_, &QPushButton::clicked, this, &CBatchDlg::apply);
+    connect(cancelButton_, &QPushButton::clicked, this, &CBatchDlg::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(summary_, 1);
+    buttons->addWidget(applyButton_);
+    buttons->addWidget(cancelButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+    resize(820, 120 + 30 * std::min<int>(table_->rowCount(), 12));
+}
+
+// The search that learns each camera's MAC and version runs on a worker:
+// it takes at least 2 s, and the window must stay live meanwhile.
+void CBatchDlg::searchFirst()
+{
+    searcher_ = std::thread([this] {
+        {
+            orvane::ScopedJob quiet(orvane::JobScope{});
+            orvane::TheSearchExchange().search();
+        }
+        std::vector<FleetCamera> found = orvane::fleet::FoundCameras();
+        QMetaObject::invokeMethod(this, [this, found = std::move(found)]() mutable { takeSearch(std::move(found)); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void CBatchDlg::takeSearch(std::vector<FleetCamera> found)
+{
+    searching_ = false;
+    if (work_ == Work::AssignAddresses) {
+        showPlan(found);
+        return;
+    }
+    startRun(orvane::fleet::ChooseCameras(ips_, false, found));
+}
+
+void CBatchDlg::showPlan(const std::vector<FleetCamera>& found)
+{
+    const std::vector<FleetCamera> chosen = orvane::fleet::ChooseCameras(ips_, false, found);
+    orvane::fleet::AddressPlanInput input{what_.toStdString(), {}, found, orvane::ListOwnAddresses(),
+                                          orvane::ListSearchInterfaces()};
+    for (const FleetCamera& c : chosen) {
+        if (c.found)
+            input.cameras.push_back(c);
+    }
+    const orvane::fleet::AddressPlan plan = orvane::fleet::PlanAddresses(input);
+    planned_ = chosen;
+    for (FleetCamera& c : planned_) {
+        for (const FleetCamera& p : plan.cameras) {
+            if (p.mac == c.mac && c.found)
+                c.newIp = p.newIp;
+        }
+    }
+    for (size_t i = 0; i < planned_.size(); ++i) {
+        showCamera(static_cast<int>(i), planned_[i]);
+        table_->item(static_cast<int>(i), kState)->setText(planned_[i].found ? QStringLiteral("planned")
+                                                                            : QStringLiteral("not found"));
+    }
+    if (!plan.ok) {
+        summary_->setText(QStringLiteral("No addresses assigned: %1").arg(Text(plan.error)));
+        return;
+    }
+    summary_->setText(QStringLiteral("Apply gives the cameras the addresses shown."));
+    applyButton_->setEnabled(!plan.cameras.empty());
+    applyButton_->setFocus();
+}
+
+void CBatchDlg::apply()
+{
+    applyButton_->setEnabled(false);
+    startRun(planned_);
+}
+
+void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
+{
+    for (size_t i = 0; i < cameras.size(); ++i)
+        showCamera(static_cast<int>(i), cameras[i]);
+    orvane::fleet::FleetOptions options;
+    options.kind = work_ == Work::Upgrade ? orvane::fleet::ComebackKind::Upgrade : orvane::fleet::ComebackKind::Address;
+    options.jobs = 16;
+    options.wait = std::chrono::seconds(qEnvironmentVariableIntValue("ORVANE_BATCH_WAIT_S") > 0
+                                            ? qEnvironmentVariableIntValue("ORVANE_BATCH_WAIT_S")
+                                            : 300);
+    orvane::fleet::FleetAction action = work_ == Work::Upgrade ? orvane::fleet::UpgradeFirmware(what_.toStdString())
+                                                               : orvane::fleet::AssignAddress();
+    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange());
+    run_ = std::make_unique<orvane::fleet::FleetRun>(std::move(cameras), options, std::move(action), *watch_);
+    // Workers only ask for a refresh; the window reads a snapshot on its own thread.
+    run_->onChange([this] {
+        if (!refreshQueued_.exchange(true))
+            QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
+    });
+    changed_ = std::any_of(run_->cameras().begin(), run_->cameras().end(), [](const FleetCamera& c) { return c.found; });
+    run_->start();
+    refresh();
+}
+
+void CBatchDlg::showCamera(int row, const FleetCamera& camera)
+{
+    table_->item(row, kIp)->setText(Text(camera.ip));
+    table_->item(row, kMac)->setText(Text(camera.mac));
+    table_->item(row, kOldVersion)->setText(Text(camera.oldVersion));
+    if (work_ == Work::AssignAddresses)
+        table_->item(row, kNew)->setText(Text(camera.newIp));
+}
+
+void CBatchDlg::refresh()
+{
+    refreshQueued_ = false;
+    if (!run_)
+        return;
+    const std::vector<CameraProgress> now = run_->snapshot();
+    int done = 0;
+    int failed = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const int row = static_cast<int>(i);
+        const CameraProgress& p = now[i];
+        static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(p.permille);
+        table_->item(row, kState)->setText(StateText(work_, p, run_->cameras()[i]));
+        if (work_ == Work::Upgrade)
+            table_->item(row, kNew)->setText(Text(p.newVersion.value_or("")));
+        done += p.state == FleetState::Done;
+        failed += p.state == FleetState::Done && !Succeeded(p.outcome);
+    }
+    summary_->setText(QStringLiteral("%1 / %2 done, %3 failed").arg(done).arg(now.size()).arg(failed));
+    if (running())
+        return;
+    cancelButton_->setText(QStringLiteral("Close"));
+    if (closeWhenStopped_)
+        QDialog::reject();
+}
+
+bool CBatchDlg::running() const
+{
+    if (searching_)
+        return true;
+    return run_ && !run_->waitFor(std::chrono::milliseconds(0));
+}
+
+bool CBatchDlg::confirmStop()
+{
+    QMessageBox ask(QMessageBox::Question, windowTitle(),
+                    QStringLiteral("Work on the cameras is still running. Stop it and close?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return ask.exec() == QMessageBox::Yes;
+}
+
+// Cancel stops what runs and keeps the window open to show it; once nothing
+// runs it closes the window.
+void CBatchDlg::reject()
+{
+    if (run_ && running()) {
+        run_->cancel();
+        refresh();
+        return;
+    }
+    if (searching_)
+        return;  // the first search ends by itself within seconds
+    QDialog::reject();
+}
+
+// Closing while cameras are worked on asks first; the window then goes once
+// the stopped work has ended.
+void CBatchDlg::closeEvent(QCloseEvent* event)
+{
+    if (!running()) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (searching_ || !confirmStop())
+        return;
+    closeWhenStopped_ = true;
+    run_->cancel();
+    refresh();
+}

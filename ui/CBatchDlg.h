@@ -1,0 +1,74 @@
+#pragma once
+// The batch window: one operation on the cameras selected in the main
+// window, a row per camera (IP, MAC, old version, progress, state, new
+// version or address) and a summary line. It first searches, on a worker,
+// to learn each camera's MAC and version; an upgrade then starts at once,
+// an address plan waits for Apply. Cancel stops what runs; the window never
+// waits on a camera.
+
+#include "fleet/FleetRun.h"
+
+#include <QDialog>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+class CBatchDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum class Work { Upgrade, AssignAddresses };
+    enum Column { kIp, kMac, kOldVersion, kProgress, kState, kNew, kColumns };
+
+    // what is the firmware file for an upgrade, the first address for an assignment.
+    CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent = nullptr);
+    ~CBatchDlg() override;
+
+    // Something was sent to a camera: the main window's list may be stale.
+    bool changedCameras() const { return changed_; }
+    bool running() const;
+
+    QTableWidget* table() const { return table_; }
+    QLabel* summary() const { return summary_; }
+    QPushButton* applyButton() const { return applyButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    void searchFirst();
+    void takeSearch(std::vector<orvane::fleet::FleetCamera> found);
+    void showPlan(const std::vector<orvane::fleet::FleetCamera>& found);
+    void startRun(std::vector<orvane::fleet::FleetCamera> cameras);
+    void apply();
+    void refresh();
+    void showCamera(int row, const orvane::fleet::FleetCamera& camera);
+    bool confirmStop();
+
+    Work work_;
+    std::vector<std::string> ips_;
+    QString what_;
+    std::vector<orvane::fleet::FleetCamera> planned_;
+    std::unique_ptr<orvane::fleet::ReturnWatch> watch_;
+    std::unique_ptr<orvane::fleet::FleetRun> run_;
+    std::thread searcher_;
+    std::atomic<bool> refreshQueued_{false};
+    bool searching_ = true;
+    bool changed_ = false;
+    bool closeWhenStopped_ = false;
+
+    QTableWidget* table_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QPushButton* applyButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};
