@@ -1,6 +1,7 @@
 #include "tools/ipc-sim/CommandPort.h"
 
 #include "control/FileDigest.h"
+#include "tools/ipc-sim/LinkAddress.h"
 
 #include <openssl/evp.h>
 #include <poll.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -97,54 +99,78 @@ std::string EscapeForLog(const std::string& text)
     return out;
 }
 
-CommandPort::CommandPort(const SimConfig& config, EventLog& log) : config_(config), log_(log) {}
+std::string AddressChangeIn(const std::string& text)
+{
+    const std::string prefix = "#3&1&";
+    if (text.size() <= prefix.size() + 1 || text.compare(0, prefix.size(), prefix) != 0 || text.back() != '#')
+        return "";
+    return text.substr(prefix.size(), text.size() - prefix.size() - 1);
+}
+
+bool UpgradeAccepted(const UploadHeader& header, bool whole, const std::string& reply)
+{
+    const int result = std::atoi(reply.c_str());
+    return (header.kind == 2 || header.kind == 4) && whole && (result == 1 || result == 2);
+}
+
+CommandPort::CommandPort(const SimConfig& config, CameraStates& states, EventLog& log)
+    : config_(config), states_(states), log_(log)
+{
+}
 
 CommandPort::~CommandPort() { stop(); }
 
+int CommandPort::listen(size_t camera, const std::string& ip)
+{
+    Socket socket = Socket::tcp();
+    int one = 1;
+    ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (config_.cameras[camera].deafCommands) {
+        // A small window, inherited by every accepted connection, so that
+        // an operator's sends stall soon against a camera that never reads.
+        const int small = 4096;
+        ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    }
+    if (!socket.bindTo(MakeAddress(ip.c_str(), kCommandPort)) || ::listen(socket.fd(), 16) != 0)
+        return errno;
+    listeners_[camera] = {ip, std::move(socket)};
+    return 0;
+}
+
 bool CommandPort::start(std::string& error)
 {
+    if (!restarts_.valid()) {
+        error = std::string("cannot make an eventfd: ") + std::strerror(errno);
+        return false;
+    }
     // The first camera of an address decides how that address behaves.
     std::set<std::string> seen;
-    for (const SimCamera& camera : config_.cameras) {
+    for (size_t i = 0; i < config_.cameras.size(); ++i) {
+        const SimCamera& camera = config_.cameras[i];
         if (!seen.insert(camera.ip).second || camera.refuseCommands)
             continue;
-        Socket socket = Socket::tcp();
-        int one = 1;
-        ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        if (camera.deafCommands) {
-            // A small window, inherited by every accepted connection, so that
-            // an operator's sends stall soon against a camera that never reads.
-            const int small = 4096;
-            ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        }
-        const bool bound = socket.bindTo(MakeAddress(camera.ip.c_str(), kCommandPort));
-        const int bindError = errno;
-        if (!bound && bindError == EADDRNOTAVAIL) {
+        const int failure = listen(i, camera.ip);
+        if (failure == EADDRNOTAVAIL) {
             // An address this host does not own: such a camera cannot be
             // reached at all, as its search answers cannot leave either.
             log_.write("no-command-port camera=" + camera.ip + " reason=address-not-local");
-            continue;
-        }
-        if (!bound || ::listen(socket.fd(), 16) != 0) {
-            error = "cannot listen on " + camera.ip + ":16101: " + std::strerror(bound ? errno : bindError);
+        } else if (failure != 0) {
+            error = "cannot listen on " + camera.ip + ":16101: " + std::strerror(failure);
             listeners_.clear();
             return false;
         }
-        listeners_.push_back({&camera, std::move(socket)});
     }
-    for (Listener& listener : listeners_)
-        acceptors_.emplace_back([this, &listener] { accept(listener); });
+    acceptor_ = std::thread([this] { run(); });
     return true;
 }
 
 void CommandPort::stop()
 {
     stopping_ = true;
-    for (std::thread& t : acceptors_) {
-        if (t.joinable())
-            t.join();
-    }
-    acceptors_.clear();
+    if (restarts_.valid())
+        restarts_.wake();
+    if (acceptor_.joinable())
+        acceptor_.join();
     std::vector<std::thread> connections;
     {
         std::lock_guard<std::mutex> lock(connectionsMutex_);
@@ -157,19 +183,90 @@ void CommandPort::stop()
     listeners_.clear();
 }
 
-void CommandPort::accept(Listener& listener)
+// Sleeps in poll() until a connection comes, a restart begins or ends, or
+// the port stops.
+void CommandPort::run()
 {
     while (!stopping_) {
-        if (listener.socket.waitReadable(kPoll_ms) <= 0)
+        std::vector<pollfd> ready{{restarts_.wakeFd(), POLLIN, 0}};
+        std::vector<size_t> owners{0};
+        for (const auto& [camera, listener] : listeners_) {
+            ready.push_back({listener.socket.fd(), POLLIN, 0});
+            owners.push_back(camera);
+        }
+        const int timeout_ms = restarts_.msUntilNext(std::chrono::steady_clock::now());
+        if (::poll(ready.data(), ready.size(), timeout_ms) < 0 && errno != EINTR)
+            break;
+        acceptReady(ready, owners);
+        restarts_.clearWake();
+        // A restarting camera refuses connections: its listener goes.
+        for (size_t camera : restarts_.takeStarted())
+            listeners_.erase(camera);
+        for (const Restart& restart : restarts_.takeDue(std::chrono::steady_clock::now()))
+            comeBack(restart);
+    }
+}
+
+void CommandPort::acceptReady(const std::vector<pollfd>& ready, const std::vector<size_t>& owners)
+{
+    for (size_t i = 1; i < ready.size() && !stopping_; ++i) {
+        if ((ready[i].revents & POLLIN) == 0)
             continue;
-        int fd = ::accept(listener.socket.fd(), nullptr, nullptr);
+        int fd = ::accept4(ready[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        int id = nextConnection_++;
-        const SimCamera& camera = *listener.camera;
+        const int id = nextConnection_++;
+        const size_t camera = owners[i];
+        const std::string ip = listeners_.at(camera).ip;
         std::lock_guard<std::mutex> lock(connectionsMutex_);
-        connections_.emplace_back([this, &camera, fd, id] { serve(camera, Socket(fd), id); });
+        connections_.emplace_back([this, camera, ip, fd, id] { serve(camera, ip, Socket(fd), id); });
     }
+}
+
+bool CommandPort::beginRestart(size_t camera, RestartReason reason, const std::string& newIp)
+{
+    const SimCamera& configured = config_.cameras[camera];
+    if (configured.restart_ms <= 0 || stopping_ || !states_[camera].silence())
+        return false;
+    // Logged before the accepting thread can bring it back, so "restart"
+    // always comes before its "back".
+    log_.write("restart camera=" + configured.ip + " reason=" + ReasonName(reason) +
+               " silent-ms=" + std::to_string(configured.restart_ms));
+    restarts_.add({camera, reason, newIp,
+                   std::chrono::steady_clock::now() + std::chrono::milliseconds(configured.restart_ms)});
+    return true;
+}
+
+void CommandPort::comeBack(const Restart& restart)
+{
+    const SimCamera& configured = config_.cameras[restart.camera];
+    if (configured.backNever) {
+        log_.write("never-back camera=" + configured.ip);
+        return;
+    }
+    const CameraShown was = states_[restart.camera].shown();
+    std::string ip = was.ip;
+    if (restart.reason == RestartReason::Address)
+        ip = takeAddress(configured, was.ip, restart.newIp);
+    const bool upgraded = restart.reason == RestartReason::Upgrade && !configured.afterUpgrade.empty();
+    const std::string version = upgraded ? configured.afterUpgrade : was.version;
+    if (!configured.refuseCommands) {
+        if (const int failure = listen(restart.camera, ip); failure != 0)
+            log_.write("no-command-port camera=" + configured.ip + " ip=" + ip + " reason=" + std::strerror(failure));
+    }
+    states_[restart.camera].comeBack(ip, version);
+    log_.write("back camera=" + configured.ip + " ip=" + ip + " version=" + version);
+}
+
+// The address the camera comes back with: the new one once this host holds
+// it, else the one it had.
+std::string CommandPort::takeAddress(const SimCamera& camera, const std::string& from, const std::string& to)
+{
+    std::string why = "not-unicast";
+    if (IsUnicastAddress(to) && AddAddressBeside(from, to, why))
+        return to;
+    log_.write("address-not-taken camera=" + camera.ip + " ip=" + EscapeForLog(to) + " reason=" + why);
+    return from;
 }
 
 size_t CommandPort::readFully(Socket& connection, uint8_t* buffer, size_t length)
@@ -203,14 +300,16 @@ void CommandPort::ignore(Socket& connection, const std::string& tag)
     log_.write("deaf-close " + tag + " unread=" + std::to_string(unread));
 }
 
-void CommandPort::serve(const SimCamera& camera, Socket connection, int id)
+void CommandPort::serve(size_t camera, const std::string& ip, Socket connection, int id)
 {
-    const std::string tag = "camera=" + camera.ip + " conn=" + std::to_string(id);
-    if (camera.deafCommands) {
+    // The address the connection came in on: after an address change the new one.
+    const std::string tag = "camera=" + ip + " conn=" + std::to_string(id);
+    if (config_.cameras[camera].deafCommands) {
         ignore(connection, tag);
         return;
     }
     auto frame = std::make_unique<uint8_t[]>(kCommandFrameBytes);
+    std::string newIp;
     bool keepOpen = true;
     while (keepOpen && !stopping_) {
         size_t got = readFully(connection, frame.get(), kCommandFrameBytes);
@@ -230,14 +329,21 @@ void CommandPort::serve(const SimCamera& camera, Socket connection, int id)
         UploadHeader header;
         if (ParseUploadHeader(text, header))
             receiveUpload(camera, connection, tag, header, keepOpen);
+        else if (std::string address = AddressChangeIn(text); !address.empty())
+            newIp = address;
     }
+    connection.close();
     log_.write("close " + tag);
+    // A camera applies its new address once the operator is done with it.
+    if (!newIp.empty() && !stopping_)
+        beginRestart(camera, RestartReason::Address, newIp);
 }
 
-void CommandPort::receiveUpload(const SimCamera& camera, Socket& connection, const std::string& tag,
+void CommandPort::receiveUpload(size_t camera, Socket& connection, const std::string& tag,
                                 const UploadHeader& header, bool& keepOpen)
 {
-    const int64_t wanted = camera.upload == UploadEnding::Cut ? header.size / 2 : header.size;
+    const SimCamera& configured = config_.cameras[camera];
+    const int64_t wanted = configured.upload == UploadEnding::Cut ? header.size / 2 : header.size;
     DigestContext digest;
     std::vector<uint8_t> buffer(65536);
     int64_t received = 0;
@@ -263,9 +369,14 @@ void CommandPort::receiveUpload(const SimCamera& camera, Socket& connection, con
         keepOpen = false;
         return;
     }
-    switch (camera.upload) {
+    switch (configured.upload) {
     case UploadEnding::Reply:
-        if (!camera.reply.empty() && connection.send(camera.reply.data(), camera.reply.size()) < 0)
+        if (!configured.reply.empty() && connection.send(configured.reply.data(), configured.reply.size()) < 0)
+            keepOpen = false;
+        // A camera flashes and reboots as soon as it has said yes, whether
+        // or not the operator has closed: the connection goes with it.
+        else if (UpgradeAccepted(header, whole, configured.reply) &&
+                 beginRestart(camera, RestartReason::Upgrade, ""))
             keepOpen = false;
         break;
     case UploadEnding::Close:

@@ -43,7 +43,10 @@ std::string Dotted(const sockaddr_in& address)
 
 }  // namespace
 
-DiscoveryResponder::DiscoveryResponder(const SimConfig& config, EventLog& log) : config_(config), log_(log) {}
+DiscoveryResponder::DiscoveryResponder(const SimConfig& config, const CameraStates& states, EventLog& log)
+    : config_(config), states_(states), log_(log)
+{
+}
 
 DiscoveryResponder::~DiscoveryResponder() { stop(); }
 
@@ -58,25 +61,25 @@ bool DiscoveryResponder::start(std::string& error)
         return false;
     }
     listener_ = std::thread([this] { listen(); });
-    for (const SimCamera& camera : config_.cameras) {
-        if (camera.push_ms > 0)
-            pushers_.emplace_back([this, &camera] { push(camera); });
+    for (size_t i = 0; i < config_.cameras.size(); ++i) {
+        if (config_.cameras[i].push_ms > 0)
+            pushers_.emplace_back([this, i] { push(i); });
     }
     return true;
 }
 
 // Answers nobody asked for, as a camera that keeps announcing itself sends.
-void DiscoveryResponder::push(const SimCamera& camera)
+void DiscoveryResponder::push(size_t camera)
 {
-    const std::vector<uint8_t> datagram = BuildAnswer(camera);
-    const sockaddr_in to = MakeAddress(camera.pushTo.c_str(), kSearchLocalPort);
+    const SimCamera& configured = config_.cameras[camera];
+    const sockaddr_in to = MakeAddress(configured.pushTo.c_str(), kSearchLocalPort);
     long sent = 0;
     while (!stopping_) {
-        if (sendFrom(camera, datagram, to))
+        if (answerAs(camera, to))
             ++sent;
-        std::this_thread::sleep_for(std::chrono::milliseconds(camera.push_ms));
+        std::this_thread::sleep_for(std::chrono::milliseconds(configured.push_ms));
     }
-    log_.write("pushed camera=" + camera.ip + " datagrams=" + std::to_string(sent));
+    log_.write("pushed camera=" + configured.ip + " datagrams=" + std::to_string(sent));
 }
 
 void DiscoveryResponder::stop()
@@ -116,16 +119,13 @@ void DiscoveryResponder::answer(sockaddr_in requester)
 {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    std::vector<std::vector<uint8_t>> datagrams;
-    for (const SimCamera& c : config_.cameras)
-        datagrams.push_back(BuildAnswer(c));
     long sent = 0;
     for (const ScheduledAnswer& s : Schedule(config_.cameras)) {
         while (!stopping_ && Clock::now() < start + std::chrono::milliseconds(s.at_ms))
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, s.at_ms)));
         if (stopping_)
             return;
-        sent += sendFrom(config_.cameras[s.camera], datagrams[s.camera], requester) ? 1 : 0;
+        sent += answerAs(s.camera, requester) ? 1 : 0;
     }
     const long took_ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -133,8 +133,15 @@ void DiscoveryResponder::answer(sockaddr_in requester)
                " ms=" + std::to_string(took_ms));
 }
 
-bool DiscoveryResponder::sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram,
-                                  const sockaddr_in& to)
+bool DiscoveryResponder::answerAs(size_t camera, const sockaddr_in& to)
+{
+    // Read at the moment of sending: a restart may begin or end while a
+    // late or repeated answer waits.
+    const CameraShown now = states_[camera].shown();
+    return now.answering && sendFrom(now.ip, BuildAnswer(config_.cameras[camera], now.version), to);
+}
+
+bool DiscoveryResponder::sendFrom(const std::string& ip, const std::vector<uint8_t>& datagram, const sockaddr_in& to)
 {
     // IP_PKTINFO picks the source address per datagram, so one socket serves
     // every camera address without a descriptor per camera.
@@ -152,7 +159,7 @@ bool DiscoveryResponder::sendFrom(const SimCamera& camera, const std::vector<uin
     header->cmsg_type = IP_PKTINFO;
     header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
     in_pktinfo info{};
-    info.ipi_spec_dst.s_addr = ::inet_addr(camera.ip.c_str());
+    info.ipi_spec_dst.s_addr = ::inet_addr(ip.c_str());
     std::memcpy(CMSG_DATA(header), &info, sizeof info);
     return ::sendmsg(socket_.fd(), &message, MSG_NOSIGNAL) == static_cast<ssize_t>(datagram.size());
 }

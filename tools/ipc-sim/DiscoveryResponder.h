@@ -1,8 +1,10 @@
 #pragma once
 // Answers search requests on UDP port 6789 for every simulated camera, each
-// answer sent from that camera's own address.
+// answer sent from the address the camera has now, with the version it has
+// now; a camera that is restarting stays silent.
 
 #include "platform/Socket.h"
+#include "tools/ipc-sim/CameraState.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
 
@@ -14,7 +16,7 @@ namespace orvane::sim {
 
 class DiscoveryResponder {
 public:
-    DiscoveryResponder(const SimConfig& config, EventLog& log);
+    DiscoveryResponder(const SimConfig& config, const CameraStates& states, EventLog& log);
     ~DiscoveryResponder();
     DiscoveryResponder(const DiscoveryResponder&) = delete;
     DiscoveryResponder& operator=(const DiscoveryResponder&) = delete;
@@ -25,10 +27,13 @@ public:
 private:
     void listen();
     void answer(sockaddr_in requester);
-    void push(const SimCamera& camera);
-    bool sendFrom(const SimCamera& camera, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
+    void push(size_t camera);
+    // Sends camera's answer as it stands now; false when it is silent or the send failed.
+    bool answerAs(size_t camera, const sockaddr_in& to);
+    bool sendFrom(const std::string& ip, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
 
     const SimConfig& config_;
+    const CameraStates& states_;
     EventLog& log_;
     Socket socket_;
     std::atomic<bool> stopping_{false};

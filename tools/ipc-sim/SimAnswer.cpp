@@ -22,7 +22,9 @@ void PutText(std::vector<uint8_t>& answer, size_t offset, size_t slot, const std
 
 }  // namespace
 
-std::vector<uint8_t> BuildAnswer(const SimCamera& camera)
+std::vector<uint8_t> BuildAnswer(const SimCamera& camera) { return BuildAnswer(camera, camera.version); }
+
+std::vector<uint8_t> BuildAnswer(const SimCamera& camera, const std::string& version)
 {
     std::vector<uint8_t> answer(std::max<size_t>(kSearchAnswerSize, static_cast<size_t>(camera.length)), 0);
     // A recognisable header in the bytes the tool ignores.
@@ -32,7 +34,7 @@ std::vector<uint8_t> BuildAnswer(const SimCamera& camera)
     auto key = static_cast<uint32_t>(camera.keyId);
     for (int i = 0; i < 4; ++i)
         answer[kAnswerKeyIdOffset + i] = static_cast<uint8_t>(key >> (8 * i));
-    PutText(answer, kAnswerVersionOffset, kAnswerVersionSlot, camera.version, camera.fill);
+    PutText(answer, kAnswerVersionOffset, kAnswerVersionSlot, version, camera.fill);
     PutText(answer, kAnswerXYOffset, kAnswerXYSlot, camera.xy, camera.fill);
     PutText(answer, kAnswerUidOffset, kAnswerUidSlot, camera.uid, camera.fill);
     for (size_t i = kSearchAnswerSize; i < answer.size(); ++i)

@@ -18,6 +18,12 @@ bool ParseInt(const std::string& text, int& value)
     return true;
 }
 
+// At most an hour: a longer silence is a typo, and the sum with the clock stays small.
+bool ParseRestart(const std::string& text, int& value)
+{
+    return ParseInt(text, value) && value >= 0 && value <= 3600000;
+}
+
 std::vector<std::string> SplitList(const std::string& text, char separator)
 {
     std::vector<std::string> parts;
@@ -154,6 +160,12 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             camera.stream = StreamMode::Stall;
         else if (key == "fill" && (value == "full" || value == "normal"))
             camera.fill = value == "full" ? AnswerFill::FullSlots : AnswerFill::Normal;
+        else if (key == "restart-ms")
+            ok = ParseRestart(value, camera.restart_ms);
+        else if (key == "after-upgrade" && !value.empty())
+            camera.afterUpgrade = value;
+        else if (key == "back" && (value == "yes" || value == "never"))
+            camera.backNever = value == "never";
         else
             ok = false;
         if (!ok) {
@@ -165,6 +177,11 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
         error = "camera without ip=";
         return false;
     }
+    if (camera.backNever && camera.restart_ms == 0) {
+        // Without a restart there is nothing to stay away from.
+        error = "back=never needs restart-ms=N";
+        return false;
+    }
     return true;
 }
 
@@ -173,6 +190,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
     std::vector<std::string> addresses;
     int generated = 0;
     int firstIndex = 0;
+    int restart_ms = 0;
+    std::string afterUpgrade;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -190,6 +209,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         } else if (arg == "--cameras" && value(text) && ParseInt(text, generated) && generated >= 0) {
         } else if (arg == "--first-index" && value(text) && ParseInt(text, firstIndex) && firstIndex >= 0 &&
                    firstIndex <= 0xFFFFFF) {
+        } else if (arg == "--restart-ms" && value(text) && ParseRestart(text, restart_ms)) {
+        } else if (arg == "--after-upgrade" && value(afterUpgrade) && !afterUpgrade.empty()) {
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -208,8 +229,11 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         error = "--cameras needs --addresses";
         return false;
     }
-    for (int i = 0; i < generated; ++i)
+    for (int i = 0; i < generated; ++i) {
         config.cameras.push_back(GeneratedCamera(firstIndex + i, i, addresses));
+        config.cameras.back().restart_ms = restart_ms;
+        config.cameras.back().afterUpgrade = afterUpgrade;
+    }
     return true;
 }
 

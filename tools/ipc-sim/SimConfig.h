@@ -47,6 +47,13 @@ struct SimCamera {
     int push_ms = 0;              // send the answer unasked every push_ms ...
     std::string pushTo = "10.77.0.1";  // ... to this operator's port 10088
     StreamMode stream = StreamMode::Live;
+    // After an accepted firmware upload or an address change the camera
+    // restarts: silent for restart_ms (0: it never restarts), then back with
+    // afterUpgrade as its version after an upgrade (empty: the old one), or
+    // never back at all.
+    int restart_ms = 0;
+    std::string afterUpgrade;
+    bool backNever = false;
 };
 
 struct SimConfig {
