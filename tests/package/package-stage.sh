@@ -76,6 +76,12 @@ clsid_key=$machine_layer/HKEY_CLASSES_ROOT/k.Vidra.TarnFFMpeg.1/k.Clsid
 [ "$(stat -c %U "$machine_layer")" = root ] || fail "$machine_layer is not root's"
 [ -z "$(find "$machine_layer" -perm /022)" ] || fail "$machine_layer holds folders others can write"
 readelf -d /usr/bin/orvane | grep -q 'R.*PATH.*\$ORIGIN/\.\./lib/orvane' || fail "orvane's run path does not lead to /usr/lib/orvane"
+desktop-file-validate /usr/share/applications/orvane.desktop || fail "the desktop entry does not validate"
+appstreamcli validate --no-net /usr/share/metainfo/org.orvane.Orvane.metainfo.xml >"$work/appstream.log" 2>&1 ||
+  fail "the metainfo does not validate: $(cat "$work/appstream.log")"
+python3 -c 'import sys, xml.dom.minidom as m; p = m.parse(sys.argv[1]).getElementsByTagName("port")[0]; sys.exit(p.getAttribute("port") != "10088" or p.getAttribute("protocol") != "udp")' \
+  /usr/lib/firewalld/services/orvane.xml || fail "the firewalld service does not name UDP port 10088"
+grep -qx 'ports=10088/udp' /etc/ufw/applications.d/orvane || fail "the ufw profile does not name UDP port 10088"
 # Nothing is opened by installing: the profile is there, unused.
 if command -v ufw >/dev/null; then ufw status 2>/dev/null | grep -q 10088 && fail "ufw opened port 10088"; fi
 
