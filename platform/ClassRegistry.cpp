@@ -368,7 +368,7 @@ std::string ClassRegistry::writeRoot() const
 {
     if (!root_.empty())
         return root_;
-    const RegistryLayer layer = hasWriteLayer_ ? writeLayer_ : EnvironmentWriteLayer();
+    const RegistryLayer layer = writeLayer_.value_or(EnvironmentWriteLayer());
     return layer == RegistryLayer::Machine ? MachineRoot() : EnvironmentRoot();
 }
 

@@ -42,6 +42,7 @@
 // reads pass over it, writes fail with Unsafe, and a line on stderr says so.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -70,7 +71,7 @@ public:
     // $ORVANE_REGISTRY_LAYER names.
     ClassRegistry() = default;
     // The merged view, writing to writeLayer.
-    explicit ClassRegistry(RegistryLayer writeLayer) : writeLayer_(writeLayer), hasWriteLayer_(true) {}
+    explicit ClassRegistry(RegistryLayer writeLayer) : writeLayer_(writeLayer) {}
     // The registry whose root key is the folder rootKeyFolder, without layers.
     explicit ClassRegistry(std::string rootKeyFolder) : root_(std::move(rootKeyFolder)) {}
 
@@ -120,8 +121,7 @@ private:
     std::string writeRoot() const;
 
     std::string root_;  // empty: the environment's two layers
-    RegistryLayer writeLayer_ = RegistryLayer::User;
-    bool hasWriteLayer_ = false;  // false: the environment's
+    std::optional<RegistryLayer> writeLayer_;  // none: the environment's
 };
 
 }  // namespace orvane
