@@ -28,11 +28,15 @@ constexpr int kExitUsage = 2;
 
 void PrintUsage(FILE* out)
 {
-    std::fprintf(out, "usage: regsvr [--system | --user] [-u] LIBRARY\n"
-                      "  Loads LIBRARY (a path; a bare file name means the one in the current folder)\n"
-                      "  and calls its DllRegisterServer, or with -u its DllUnregisterServer.\n"
-                      "  --system  writes the machine-wide class registry (the default for root)\n"
-                      "  --user    writes your own class registry (the default for everyone else)\n"
+    std::fprintf(out, "usage: regsvr [--system | --user] [-u] LIBRARY\n\n"
+                      "Loads LIBRARY (a path; a bare file name means the one in the current folder)\n"
+                      "and calls its DllRegisterServer, or with -u its DllUnregisterServer.\n"
+                      "\n"
+                      "options:\n"
+                      "  -u        unregister instead of registering\n"
+                      "  --system  write the machine-wide class registry (the default for root)\n"
+                      "  --user    write your own class registry (the default for everyone else)\n"
+                      "\n"
                       "exit codes: 0 done, 1 the library could not be loaded, lacks the entry point\n"
                       "or reported a failure, 2 usage error\n");
 }
