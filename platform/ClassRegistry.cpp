@@ -120,8 +120,37 @@ void MakeFolders(const std::string& path)
     }
 }
 
-// Opens the folder of the key named by the first count folders under root;
-// with create, makes whatever is missing on the way.
+// A folder of a layer can be trusted when no one but its owner can write it
+// and that owner is root or the caller: anyone else able to write there could
+// name the library the program loads.
+bool TrustedFolder(int folderFd)
+{
+    struct stat info {};
+    if (::fstat(folderFd, &info) != 0)
+        return false;
+    const bool trustedOwner = info.st_uid == 0 || info.st_uid == ::geteuid();
+    return trustedOwner && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder that holds a layer's root key folder.
+std::string LayerFolder(const std::string& root)
+{
+    const size_t slash = root.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : root.substr(0, slash);
+}
+
+RegistryStatus RefuseLayer(const std::string& root)
+{
+    std::fprintf(stderr, "orvane: class registry %s refused: others than its owner can write to it\n",
+                 LayerFolder(root).c_str());
+    return RegistryStatus::Unsafe;
+}
+
+// Opens the folder of the key named by the first count folders under root,
+// checking every folder from the layer's own down; with create, makes
+// whatever is missing on the way.
 RegistryStatus OpenKey(const std::string& root, const std::vector<std::string>& folders, size_t count, bool create,
                        OwnedFd& out)
 {
@@ -129,9 +158,18 @@ RegistryStatus OpenKey(const std::string& root, const std::vector<std::string>& 
         return RegistryStatus::Failed;
     if (create)
         MakeFolders(root);
-    OwnedFd folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    OwnedFd layer(::open(LayerFolder(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!layer.valid())
+        return StatusOfErrno();
+    if (!TrustedFolder(layer.get()))
+        return RefuseLayer(root);
+    const size_t slash = root.rfind('/');
+    const std::string rootName = slash == std::string::npos ? root : root.substr(slash + 1);
+    OwnedFd folder(::openat(layer.get(), rootName.c_str(), kKeyFolderFlags));
     if (!folder.valid())
         return StatusOfErrno();
+    if (!TrustedFolder(folder.get()))
+        return RefuseLayer(root);
     for (size_t i = 0; i < count; ++i) {
         const char* name = folders[i].c_str();
         if (create && ::mkdirat(folder.get(), name, 0755) != 0 && errno != EEXIST)
@@ -139,9 +177,48 @@ RegistryStatus OpenKey(const std::string& root, const std::vector<std::string>& 
         OwnedFd child(::openat(folder.get(), name, kKeyFolderFlags));
         if (!child.valid())
             return StatusOfErrno();
+        if (!TrustedFolder(child.get()))
+            return RefuseLayer(root);
         folder = std::move(child);
     }
     out = std::move(folder);
+    return RegistryStatus::Ok;
+}
+
+// Copies the value file name in the key folder folderFd into buffer, as
+// queryValue describes.
+RegistryStatus ReadValue(int folderFd, std::string_view name, char* buffer, size_t bufferSize, size_t* needed)
+{
+    OwnedFd file(::openat(folderFd, ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!file.valid())
+        return StatusOfErrno();
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return RegistryStatus::Failed;
+    // Writers replace the file and never write into it, so the size of the
+    // open file is the size of the text read below.
+    const auto length = static_cast<unsigned long long>(info.st_size);
+    if (needed)
+        *needed = static_cast<size_t>(length + 1);
+    if (length >= bufferSize) {
+        if (bufferSize > 0)
+            buffer[0] = '\0';
+        return RegistryStatus::MoreData;
+    }
+    size_t got = 0;
+    while (got < length) {
+        ssize_t n = ::read(file.get(), buffer + got, static_cast<size_t>(length) - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            buffer[0] = '\0';
+            return RegistryStatus::Failed;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    buffer[got] = '\0';
     return RegistryStatus::Ok;
 }
 
@@ -262,13 +339,50 @@ std::string ClassRegistry::EnvironmentRoot()
     return base + "/orvane-registry/HKEY_CLASSES_ROOT";
 }
 
-std::string ClassRegistry::rootFolder() const { return root_.empty() ? EnvironmentRoot() : root_; }
+std::string ClassRegistry::MachineRoot()
+{
+    const char* folder = std::getenv(kMachineFolderVariable);
+    const std::string base = folder && folder[0] == '/' ? folder : ORVANE_MACHINE_REGISTRY_DIR;
+    return base + "/HKEY_CLASSES_ROOT";
+}
+
+RegistryLayer ClassRegistry::EnvironmentWriteLayer()
+{
+    const char* layer = std::getenv(kWriteLayerVariable);
+    return layer && std::strcmp(layer, "machine") == 0 ? RegistryLayer::Machine : RegistryLayer::User;
+}
+
+std::vector<std::string> ClassRegistry::readRoots() const
+{
+    if (!root_.empty())
+        return {root_};
+    std::vector<std::string> roots;
+    for (std::string root : {EnvironmentRoot(), MachineRoot()}) {
+        if (!root.empty())
+            roots.push_back(std::move(root));
+    }
+    return roots;
+}
+
+std::string ClassRegistry::writeRoot() const
+{
+    if (!root_.empty())
+        return root_;
+    const RegistryLayer layer = writeLayer_.value_or(EnvironmentWriteLayer());
+    return layer == RegistryLayer::Machine ? MachineRoot() : EnvironmentRoot();
+}
 
 bool ClassRegistry::keyExists(std::string_view key) const
 {
     std::vector<std::string> folders;
-    OwnedFd folder;
-    return SplitKey(key, folders) && OpenKey(rootFolder(), folders, folders.size(), false, folder) == RegistryStatus::Ok;
+    if (!SplitKey(key, folders))
+        return false;
+    for (const std::string& root : readRoots()) {
+        OwnedFd folder;
+        if (OpenKey(root, folders, folders.size(), false, folder) == RegistryStatus::Ok)
+            return true;
+    }
+    return false;
 }
 
 RegistryStatus ClassRegistry::createKey(std::string_view key) const
@@ -277,7 +391,7 @@ RegistryStatus ClassRegistry::createKey(std::string_view key) const
     if (!SplitKey(key, folders))
         return RegistryStatus::Invalid;
     OwnedFd folder;
-    return OpenKey(rootFolder(), folders, folders.size(), true, folder);
+    return OpenKey(writeRoot(), folders, folders.size(), true, folder);
 }
 
 RegistryStatus ClassRegistry::setValue(std::string_view key, std::string_view name, std::string_view text) const
@@ -286,7 +400,7 @@ RegistryStatus ClassRegistry::setValue(std::string_view key, std::string_view na
     if (!SplitKey(key, folders) || !ValidValueName(name) || text.find('\0') != std::string_view::npos)
         return RegistryStatus::Invalid;
     OwnedFd folder;
-    RegistryStatus status = OpenKey(rootFolder(), folders, folders.size(), false, folder);
+    RegistryStatus status = OpenKey(writeRoot(), folders, folders.size(), false, folder);
     if (status != RegistryStatus::Ok)
         return status;
     return WriteAtomically(folder.get(), ValueFile(name), text);
@@ -298,41 +412,16 @@ RegistryStatus ClassRegistry::queryValue(std::string_view key, std::string_view 
     std::vector<std::string> folders;
     if (!SplitKey(key, folders) || !ValidValueName(name))
         return RegistryStatus::Invalid;
-    OwnedFd folder;
-    RegistryStatus status = OpenKey(rootFolder(), folders, folders.size(), false, folder);
-    if (status != RegistryStatus::Ok)
-        return status;
-    OwnedFd file(::openat(folder.get(), ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!file.valid())
-        return StatusOfErrno();
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return RegistryStatus::Failed;
-    // Writers replace the file and never write into it, so the size of the
-    // open file is the size of the text read below.
-    const auto length = static_cast<unsigned long long>(info.st_size);
-    if (needed)
-        *needed = static_cast<size_t>(length + 1);
-    if (length >= bufferSize) {
-        if (bufferSize > 0)
-            buffer[0] = '\0';
-        return RegistryStatus::MoreData;
+    // The first layer that has the key answers, whether it has the value or not.
+    for (const std::string& root : readRoots()) {
+        OwnedFd folder;
+        const RegistryStatus status = OpenKey(root, folders, folders.size(), false, folder);
+        if (status == RegistryStatus::Ok)
+            return ReadValue(folder.get(), name, buffer, bufferSize, needed);
+        if (status != RegistryStatus::NotFound && status != RegistryStatus::Unsafe)
+            return status;
     }
-    size_t got = 0;
-    while (got < length) {
-        ssize_t n = ::read(file.get(), buffer + got, static_cast<size_t>(length) - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            buffer[0] = '\0';
-            return RegistryStatus::Failed;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    buffer[got] = '\0';
-    return RegistryStatus::Ok;
+    return RegistryStatus::NotFound;
 }
 
 RegistryStatus ClassRegistry::deleteValue(std::string_view key, std::string_view name) const
@@ -341,7 +430,7 @@ RegistryStatus ClassRegistry::deleteValue(std::string_view key, std::string_view
     if (!SplitKey(key, folders) || !ValidValueName(name))
         return RegistryStatus::Invalid;
     OwnedFd folder;
-    RegistryStatus status = OpenKey(rootFolder(), folders, folders.size(), false, folder);
+    RegistryStatus status = OpenKey(writeRoot(), folders, folders.size(), false, folder);
     if (status != RegistryStatus::Ok)
         return status;
     if (::unlinkat(folder.get(), ValueFile(name).c_str(), 0) != 0)
@@ -353,7 +442,7 @@ RegistryStatus ClassRegistry::deleteKey(std::string_view key) const
 {
     std::vector<std::string> folders;
     OwnedFd parent;
-    const RegistryStatus status = OpenParentOfKey(rootFolder(), key, folders, parent);
+    const RegistryStatus status = OpenParentOfKey(writeRoot(), key, folders, parent);
     if (status != RegistryStatus::Ok)
         return status;
     const char* name = folders.back().c_str();
@@ -384,7 +473,7 @@ RegistryStatus ClassRegistry::deleteTree(std::string_view key) const
 {
     std::vector<std::string> folders;
     OwnedFd parent;
-    const RegistryStatus status = OpenParentOfKey(rootFolder(), key, folders, parent);
+    const RegistryStatus status = OpenParentOfKey(writeRoot(), key, folders, parent);
     if (status != RegistryStatus::Ok)
         return status;
     if (!RemoveTree(parent.get(), folders.back().c_str()))

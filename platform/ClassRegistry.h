@@ -24,13 +24,29 @@
 //
 // Each write goes to a temporary file in the key's directory, is flushed with
 // fsync and then renamed over the value: a reader sees the old text or the new
-// one, never a mixture. The root is read from the environment on every call
-// unless a root folder is given, so tests can move it with setenv.
+// one, never a mixture.
+//
+// Two layers, as the platform's class root merges the user's classes with the
+// machine's: the user's layer above, and a machine-wide layer under
+// ORVANE_MACHINE_REGISTRY_DIR/HKEY_CLASSES_ROOT (/var/lib/orvane for a /usr
+// install; $ORVANE_MACHINE_REGISTRY replaces that folder, for tests). Reads
+// look in the user's layer first: a key there hides the machine's key of the
+// same path, values and all. Writes and deletes go to one layer only, the
+// user's unless $ORVANE_REGISTRY_LAYER is "machine" (regsvr sets it, since the
+// plug-in's entry points take no arguments). Both layers are read from the
+// environment on every call, so tests can move them with setenv.
+//
+// Whoever can write a layer's folders chooses which library the program
+// loads, so a layer whose folder (or any key folder on the way) is writable by
+// anyone but its owner, or owned by anyone but root or the caller, is refused:
+// reads pass over it, writes fail with Unsafe, and a line on stderr says so.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace orvane {
 
@@ -41,18 +57,32 @@ enum class RegistryStatus {
     HasSubkeys,  // deleteKey on a key that still has subkeys
     Invalid,     // a key segment, value name or value text the registry refuses
     Failed,      // the file system refused; errno tells why
+    Unsafe,      // the layer's folders can be written by others: refused
 };
+
+enum class RegistryLayer { User, Machine };
 
 class ClassRegistry {
 public:
-    // The registry of the environment's XDG data folder, looked up per call.
+    static constexpr char kWriteLayerVariable[] = "ORVANE_REGISTRY_LAYER";
+    static constexpr char kMachineFolderVariable[] = "ORVANE_MACHINE_REGISTRY";
+
+    // The merged view of the environment's two layers, writing to the layer
+    // $ORVANE_REGISTRY_LAYER names.
     ClassRegistry() = default;
-    // The registry whose root key is the folder rootKeyFolder.
+    // The merged view, writing to writeLayer.
+    explicit ClassRegistry(RegistryLayer writeLayer) : writeLayer_(writeLayer) {}
+    // The registry whose root key is the folder rootKeyFolder, without layers.
     explicit ClassRegistry(std::string rootKeyFolder) : root_(std::move(rootKeyFolder)) {}
 
-    // $XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT as the environment has it
-    // now; empty when neither XDG_DATA_HOME nor HOME gives a folder.
+    // The user's layer: $XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT as
+    // the environment has it now; empty when neither XDG_DATA_HOME nor HOME
+    // gives a folder.
     static std::string EnvironmentRoot();
+    // The machine-wide layer's root key folder as the environment has it now.
+    static std::string MachineRoot();
+    // The layer $ORVANE_REGISTRY_LAYER names: Machine for "machine", else User.
+    static RegistryLayer EnvironmentWriteLayer();
 
     // RegOpenKey: true when the key exists.
     bool keyExists(std::string_view key) const;
@@ -86,9 +116,12 @@ public:
     RegistryStatus deleteTree(std::string_view key) const;
 
 private:
-    std::string rootFolder() const;
+    // The root key folders reads look in, in order.
+    std::vector<std::string> readRoots() const;
+    std::string writeRoot() const;
 
-    std::string root_;  // empty: the environment's
+    std::string root_;  // empty: the environment's two layers
+    std::optional<RegistryLayer> writeLayer_;  // none: the environment's
 };
 
 }  // namespace orvane

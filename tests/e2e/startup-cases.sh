@@ -44,7 +44,7 @@ ends_within() {
 
 case "$case_name" in
   file-name-start-until-exit)
-    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    "$build/bin/regsvr" --user "$build/lib/libvidra.so"
     "$orvane" notes.txt &
     pid=$!
     window=$(wait_window '^Orvane-V' 10) || fail "no main window"
@@ -74,7 +74,7 @@ case "$case_name" in
       fail "no message on stderr: $(cat "$ORVANE_LAN_DIR/stderr")"
     ;;
   embedded-ends-at-once)
-    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    "$build/bin/regsvr" --user "$build/lib/libvidra.so"
     for switch in /Embedding -automation; do
       "$orvane" $switch &
       pid=$!
@@ -83,7 +83,7 @@ case "$case_name" in
     done
     ;;
   register-silently)
-    "$build/bin/regsvr" "$build/lib/libvidra.so"
+    "$build/bin/regsvr" --user "$build/lib/libvidra.so"
     "$orvane" -RegServer &
     pid=$!
     ends_within $pid 5 || fail "the register run did not end"
@@ -97,16 +97,16 @@ case "$case_name" in
   installed)
     prefix="$ORVANE_LAN_DIR/prefix"
     cmake --install "$build" --prefix "$prefix" >/dev/null || fail "install failed"
-    for f in bin/orvane bin/orvane-cli bin/regsvr lib/libvidra.so share/applications/orvane.desktop \
+    for f in bin/orvane bin/orvane-cli bin/regsvr lib/orvane/libvidra.so share/applications/orvane.desktop \
              share/icons/hicolor/16x16/apps/orvane.png share/icons/hicolor/32x32/apps/orvane.png \
              share/icons/hicolor/256x256/apps/orvane.png; do
       [ -e "$prefix/$f" ] || fail "not installed: $f"
     done
     grep -qx 'Exec=orvane' "$prefix/share/applications/orvane.desktop" || fail "desktop entry without Exec=orvane"
-    readelf -d "$prefix/bin/orvane" | grep -q 'R.*PATH.*\$ORIGIN/\.\./lib' || fail "orvane's run path does not lead to lib/"
-    "$prefix/bin/regsvr" "$prefix/lib/libvidra.so" || fail "regsvr failed"
+    readelf -d "$prefix/bin/orvane" | grep -q 'R.*PATH.*\$ORIGIN/\.\./lib/orvane' || fail "orvane's run path does not lead to lib/orvane/"
+    "$prefix/bin/regsvr" --user "$prefix/lib/orvane/libvidra.so" || fail "regsvr failed"
     server=$(for v in "$registry"/k.CLSID/*/k.InprocServer32/v.; do cat "$v"; echo; done | sort -u)
-    [ "$server" = "$prefix/lib/libvidra.so" ] || fail "InprocServer32 names $server"
+    [ "$server" = "$prefix/lib/orvane/libvidra.so" ] || fail "InprocServer32 names $server"
     "$prefix/bin/orvane" &
     pid=$!
     window=$(wait_window '^Orvane-V' 10) || fail "the installed orvane opened no window"

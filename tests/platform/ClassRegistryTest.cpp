@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -15,17 +16,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each case gets an XDG data folder of its own.
+fs::path MakeTemporaryFolder()
+{
+    std::string pattern = (fs::temp_directory_path() / "orvane-registry-test.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
+}
+
+// Each case gets an XDG data folder and a machine-wide layer of its own.
 class ClassRegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "orvane-registry-test.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dataHome_ = pattern;
+        dataHome_ = MakeTemporaryFolder();
+        machineHome_ = MakeTemporaryFolder();
+        ASSERT_FALSE(dataHome_.empty() || machineHome_.empty());
+        machineLayer_ = machineHome_ / "orvane";
         ::setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
+        ::setenv(ClassRegistry::kMachineFolderVariable, machineLayer_.c_str(), 1);
+        ::unsetenv(ClassRegistry::kWriteLayerVariable);
     }
-    void TearDown() override { fs::remove_all(dataHome_); }
+    void TearDown() override
+    {
+        fs::remove_all(dataHome_);
+        fs::remove_all(machineHome_);
+    }
 
     std::string read(const char* key, const char* name = "")
     {
@@ -35,6 +51,8 @@ protected:
     }
 
     fs::path dataHome_;
+    fs::path machineHome_;
+    fs::path machineLayer_;
     ClassRegistry registry_;
 };
 
@@ -185,6 +203,103 @@ TEST_F(ClassRegistryTest, ReaderSeesOnlyWholeValuesWhileAWriterRewrites)
     for (const auto& entry : fs::directory_iterator(dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT" / "k.Race"))
         files.push_back(entry.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{"v.Path"}) << "a temporary file was left behind";
+}
+
+TEST_F(ClassRegistryTest, MergedViewReadsTheUserLayerFirstThenTheMachineLayer)
+{
+    const ClassRegistry machine(RegistryLayer::Machine);
+    const ClassRegistry user(RegistryLayer::User);
+    for (const char* key : {"Both", "MachineOnly"}) {
+        ASSERT_EQ(machine.createKey(key), RegistryStatus::Ok);
+        ASSERT_EQ(machine.setValue(key, "", "machine"), RegistryStatus::Ok);
+        ASSERT_EQ(machine.setValue(key, "Named", "machine named"), RegistryStatus::Ok);
+    }
+    ASSERT_EQ(user.createKey("Both"), RegistryStatus::Ok);
+    ASSERT_EQ(user.setValue("Both", "", "user"), RegistryStatus::Ok);
+    ASSERT_EQ(user.createKey("UserOnly"), RegistryStatus::Ok);
+
+    EXPECT_EQ(read("Both"), "user");
+    EXPECT_EQ(read("MachineOnly"), "machine");
+    EXPECT_EQ(read("MachineOnly", "Named"), "machine named");
+    char buffer[32];
+    EXPECT_EQ(registry_.queryValue("Both", "Named", buffer, sizeof buffer), RegistryStatus::NotFound)
+        << "the user's key hides the machine's, values and all";
+    for (const char* key : {"Both", "MachineOnly", "UserOnly"})
+        EXPECT_TRUE(registry_.keyExists(key)) << key;
+    EXPECT_FALSE(registry_.keyExists("Neither"));
+
+    // Taking the user's key away shows the machine's again.
+    ASSERT_EQ(registry_.deleteTree("Both"), RegistryStatus::Ok);
+    EXPECT_EQ(read("Both"), "machine");
+    EXPECT_TRUE(fs::is_directory(machineLayer_ / "HKEY_CLASSES_ROOT" / "k.Both"));
+    EXPECT_FALSE(fs::exists(dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT" / "k.MachineOnly"));
+}
+
+TEST_F(ClassRegistryTest, WritesAndDeletesGoToTheLayerTheEnvironmentNames)
+{
+    const fs::path userRoot = dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT";
+    const fs::path machineRoot = machineLayer_ / "HKEY_CLASSES_ROOT";
+    ASSERT_EQ(registry_.createKey("Key"), RegistryStatus::Ok);
+    ASSERT_EQ(registry_.setValue("Key", "", "user"), RegistryStatus::Ok);
+    EXPECT_TRUE(fs::exists(userRoot / "k.Key" / "v."));
+    EXPECT_FALSE(fs::exists(machineRoot)) << "the user's write made the machine layer";
+
+    ::setenv(ClassRegistry::kWriteLayerVariable, "machine", 1);
+    EXPECT_EQ(ClassRegistry::EnvironmentWriteLayer(), RegistryLayer::Machine);
+    ASSERT_EQ(registry_.createKey("Key"), RegistryStatus::Ok);
+    ASSERT_EQ(registry_.setValue("Key", "", "machine"), RegistryStatus::Ok);
+    EXPECT_EQ(read("Key"), "user") << "the user's layer still comes first";
+    // A delete in the machine layer leaves the user's key alone.
+    EXPECT_EQ(registry_.deleteTree("Key"), RegistryStatus::Ok);
+    EXPECT_FALSE(fs::exists(machineRoot / "k.Key"));
+    EXPECT_TRUE(fs::exists(userRoot / "k.Key" / "v."));
+    EXPECT_EQ(registry_.deleteTree("Key"), RegistryStatus::NotFound);
+
+    for (const char* other : {"user", "Machine", ""}) {
+        ::setenv(ClassRegistry::kWriteLayerVariable, other, 1);
+        EXPECT_EQ(ClassRegistry::EnvironmentWriteLayer(), RegistryLayer::User) << other;
+    }
+    // A relative folder in the environment is not taken.
+    ::setenv(ClassRegistry::kMachineFolderVariable, "relative/orvane", 1);
+    EXPECT_EQ(ClassRegistry::MachineRoot().front(), '/');
+}
+
+TEST_F(ClassRegistryTest, ALayerOthersCanWriteIsRefusedWithALineOnStderr)
+{
+    const ClassRegistry machine(RegistryLayer::Machine);
+    ASSERT_EQ(machine.createKey("CLSID\\{S}\\InprocServer32"), RegistryStatus::Ok);
+    ASSERT_EQ(machine.setValue("CLSID\\{S}\\InprocServer32", "", "/usr/lib/orvane/libvidra.so"), RegistryStatus::Ok);
+    const fs::path keyFolder = machineLayer_ / "HKEY_CLASSES_ROOT" / "k.CLSID" / "k.{S}";
+    // The layer's own folder, its root key, a key folder on the way; world or group.
+    const struct {
+        fs::path folder;
+        fs::perms write;
+    } unsafe[] = {{machineLayer_, fs::perms::others_write},
+                  {machineLayer_ / "HKEY_CLASSES_ROOT", fs::perms::others_write},
+                  {keyFolder, fs::perms::group_write}};
+    for (const auto& c : unsafe) {
+        fs::permissions(c.folder, c.write, fs::perm_options::add);
+        ::testing::internal::CaptureStderr();
+        char buffer[64] = "untouched";
+        EXPECT_EQ(registry_.queryValue("CLSID\\{S}\\InprocServer32", "", buffer, sizeof buffer),
+                  RegistryStatus::NotFound)
+            << c.folder;
+        EXPECT_FALSE(registry_.keyExists("CLSID\\{S}")) << c.folder;
+        EXPECT_EQ(machine.setValue("CLSID\\{S}", "", "x"), RegistryStatus::Unsafe) << c.folder;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(machineLayer_.string() + " refused"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << "one line for each refused call: " << said;
+        fs::permissions(c.folder, c.write, fs::perm_options::remove);
+        EXPECT_TRUE(registry_.keyExists("CLSID\\{S}")) << "trusted again once " << c.folder << " is not writable";
+    }
+
+    // A refused user layer does not hide the machine's keys.
+    ASSERT_EQ(registry_.createKey("CLSID"), RegistryStatus::Ok);
+    fs::permissions(dataHome_ / "orvane-registry", fs::perms::others_write, fs::perm_options::add);
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(registry_.keyExists("CLSID\\{S}\\InprocServer32"));
+    EXPECT_EQ(registry_.createKey("Mine"), RegistryStatus::Unsafe);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("orvane-registry refused"), std::string::npos);
 }
 
 }  // namespace

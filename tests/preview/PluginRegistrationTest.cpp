@@ -28,6 +28,8 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;
         ::setenv("XDG_DATA_HOME", (folder_ / "data").c_str(), 1);
+        ::setenv(ClassRegistry::kMachineFolderVariable, (folder_ / "machine").c_str(), 1);
+        ::unsetenv(ClassRegistry::kWriteLayerVariable);
         ::setenv("ORVANE_REGISTRATION_LOG", (folder_ / "calls").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(folder_); }
@@ -111,6 +113,21 @@ TEST_F(PluginRegistrationTest, RegisteredMeansTheProgIdHasItsClsidKey)
     EXPECT_FALSE(IsPluginRegistered());
     ASSERT_EQ(registry_.createKey(VIDRA_PROGID "\\Clsid"), RegistryStatus::Ok);
     EXPECT_TRUE(IsPluginRegistered());
+}
+
+TEST_F(PluginRegistrationTest, AMachineWideRegistrationCountsUnlessTheUsersOwnKeyHidesIt)
+{
+    const ClassRegistry machine(RegistryLayer::Machine);
+    ASSERT_EQ(machine.createKey(VIDRA_PROGID "\\Clsid"), RegistryStatus::Ok);
+    ASSERT_EQ(machine.createKey(kProbeKey), RegistryStatus::Ok);
+    ASSERT_EQ(machine.setValue(kProbeKey, "", makeFile("machine.so")), RegistryStatus::Ok);
+    EXPECT_TRUE(IsPluginRegistered());
+    EXPECT_TRUE(IsPluginServerPresent());
+
+    registerServerPath((folder_ / "absent.so").string());
+    EXPECT_FALSE(IsPluginServerPresent()) << "the user's key names a missing file and hides the machine's";
+    ASSERT_EQ(registry_.deleteTree("CLSID"), RegistryStatus::Ok);
+    EXPECT_TRUE(IsPluginServerPresent());
 }
 
 TEST_F(PluginRegistrationTest, RegActivexUnregistersOnlyAPresentServerAndAlwaysRegisters)

@@ -6,8 +6,11 @@ set -euo pipefail
 case_name=$1 regsvr=$2 vidra=$3 api=$4 double_both=$5 double_register_only=$6
 work=$(mktemp -d /tmp/orvane-regsvr.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export XDG_DATA_HOME=$work/data
-root=$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT
+export XDG_DATA_HOME=$work/data ORVANE_MACHINE_REGISTRY=$work/machine
+unset ORVANE_REGISTRY_LAYER
+user_root=$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT
+machine_root=$ORVANE_MACHINE_REGISTRY/HKEY_CLASSES_ROOT
+root=$user_root
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 api_string() { sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$api"; }
@@ -69,19 +72,48 @@ $expected"
 absolute=$(realpath "$vidra")
 case $case_name in
   register-unregister)
-    run "$vidra"; expect_rc 0 "$vidra"
+    run --user "$vidra"; expect_rc 0 "$vidra"
     expect_registered "$absolute"
-    run "$vidra"; expect_rc 0 "again"
+    run --user "$vidra"; expect_rc 0 "again"
     expect_registered "$absolute"
-    run -u "$vidra"; expect_rc 0 "-u"
+    run --user -u "$vidra"; expect_rc 0 "-u"
     [ "$(listing)" = "CLSID" ] || fail "after unregistering, expected CLSID alone:
 $(listing)"
-    run -u "$vidra"; expect_rc 0 "-u when not registered"
+    run -u --user "$vidra"; expect_rc 0 "-u when not registered"
+    [ ! -e "$machine_root" ] || fail "--user wrote the machine-wide layer"
+    ;;
+  layers)
+    # Root writes the machine-wide layer unless told --user; -u removes from the layer it names.
+    [ "$(id -u)" = 0 ] || fail "this case needs root"
+    run "$vidra"; expect_rc 0 "as root"
+    root=$machine_root expect_registered "$absolute"
+    [ ! -e "$user_root" ] || fail "root's registration wrote the user's layer"
+    run --user "$vidra"; expect_rc 0 "--user"
+    expect_registered "$absolute"
+    run -u --system "$vidra"; expect_rc 0 "-u --system"
+    [ "$(root=$machine_root listing)" = "CLSID" ] || fail "-u --system left $(root=$machine_root listing)"
+    expect_registered "$absolute"
+    run --system "$vidra"; expect_rc 0 "--system"
+    run --user -u "$vidra"; expect_rc 0 "--user -u"
+    root=$machine_root expect_registered "$absolute"
+    # A machine-wide layer others can write is refused, and regsvr says it failed.
+    chmod o+w "$ORVANE_MACHINE_REGISTRY"
+    run -u "$vidra"; expect_rc 1 "-u on a world-writable layer"
+    grep -q "$ORVANE_MACHINE_REGISTRY refused" "$work/stderr" || fail "no refusal on stderr: $(cat "$work/stderr")"
+    chmod o-w "$ORVANE_MACHINE_REGISTRY"
+    root=$machine_root expect_registered "$absolute"
+    # An unprivileged user cannot write the machine-wide layer, and by default writes its own.
+    id nobody >/dev/null 2>&1 || fail "no user nobody"
+    chmod 755 "$work"
+    rc=0; setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/nobody" XDG_DATA_HOME= \
+      "$regsvr" --system -u "$vidra" 2>"$work/stderr" || rc=$?
+    expect_rc 1 "--system -u as nobody"
+    root=$machine_root expect_registered "$absolute"
     ;;
   relative-path)
     # A bare file name is the file in the current folder; the registry still gets the absolute path.
     dir=$(dirname "$vidra") name=$(basename "$vidra")
-    (cd "$dir" && "$regsvr" "$name") 2> "$work/stderr" || fail "regsvr $name in $dir: $(cat "$work/stderr")"
+    (cd "$dir" && "$regsvr" --user "$name") 2> "$work/stderr" || fail "regsvr $name in $dir: $(cat "$work/stderr")"
     expect_registered "$absolute"
     [ -f "$(key_folder "CLSID\\$server\\InprocServer32")/v." ] || fail "key folder layout"
     ;;
@@ -92,12 +124,15 @@ $(listing)"
     grep -q DllUnregisterServer "$work/stderr" || fail "stderr does not name the entry point: $(cat "$work/stderr")"
     run -u "$double_both"; expect_rc 1 "-u with a failing DllUnregisterServer"
     grep -q 0x80004005 "$work/stderr" || fail "stderr does not give the result: $(cat "$work/stderr")"
-    run "$double_register_only"; expect_rc 0 "a stand-in that registers"
+    run --user "$double_register_only"; expect_rc 0 "a stand-in that registers"
     run --help; expect_rc 0 "--help"
     grep -q 'usage: regsvr' "$work/stdout" || fail "--help prints no usage"
     run; expect_rc 2 "without arguments"
     run -x "$vidra"; expect_rc 2 "-x"
     run -u; expect_rc 2 "-u alone"
+    run --system --user "$vidra"; expect_rc 2 "two layers"
+    run -u -u "$vidra"; expect_rc 2 "-u twice"
+    [ ! -e "$machine_root" ] || fail "failed runs wrote the machine-wide layer"
     [ ! -e "$root" ] || [ -z "$(listing)" ] || fail "failed runs wrote keys: $(listing)"
     ;;
   *) fail "unknown case $case_name" ;;
