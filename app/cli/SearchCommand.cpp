@@ -1,4 +1,5 @@
 #include "app/cli/CliCommands.h"
+#include "app/cli/FirewallHint.h"
 
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
@@ -76,6 +77,7 @@ int RunSearch(const SearchOptions& options)
 {
     if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
         return failed;
+    PrintFirewallHintIfSilent(TheCameraDirectory().size());
     const std::string text = Format(ListCameras(TheCameraDirectory()), options.format);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitOk;
