@@ -189,9 +189,7 @@ void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
     orvane::fleet::FleetOptions options;
     options.kind = work_ == Work::Upgrade ? orvane::fleet::ComebackKind::Upgrade : orvane::fleet::ComebackKind::Address;
     options.jobs = 16;
-    options.wait = std::chrono::seconds(qEnvironmentVariableIntValue("ORVANE_BATCH_WAIT_S") > 0
-                                            ? qEnvironmentVariableIntValue("ORVANE_BATCH_WAIT_S")
-                                            : 300);
+    options.wait = wait_;
     orvane::fleet::FleetAction action = work_ == Work::Upgrade ? orvane::fleet::UpgradeFirmware(what_.toStdString())
                                                                : orvane::fleet::AssignAddress();
     watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange());

@@ -11,6 +11,7 @@
 #include <QDialog>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,6 +30,9 @@ public:
     // what is the firmware file for an upgrade, the first address for an assignment.
     CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent = nullptr);
     ~CBatchDlg() override;
+
+    // How long each camera may take to come back after its operation (300 s).
+    void setWait(std::chrono::seconds wait) { wait_ = wait; }
 
     // Something was sent to a camera: the main window's list may be stale.
     bool changedCameras() const { return changed_; }
@@ -66,6 +70,7 @@ private:
     bool searching_ = true;
     bool changed_ = false;
     bool closeWhenStopped_ = false;
+    std::chrono::seconds wait_{300};
 
     QTableWidget* table_ = nullptr;
     QLabel* summary_ = nullptr;
