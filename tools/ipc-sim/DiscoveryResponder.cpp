@@ -145,23 +145,9 @@ bool DiscoveryResponder::sendFrom(const std::string& ip, const std::vector<uint8
 {
     // IP_PKTINFO picks the source address per datagram, so one socket serves
     // every camera address without a descriptor per camera.
-    iovec data{const_cast<uint8_t*>(datagram.data()), datagram.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr message{};
-    message.msg_name = const_cast<sockaddr_in*>(&to);
-    message.msg_namelen = sizeof to;
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = IPPROTO_IP;
-    header->cmsg_type = IP_PKTINFO;
-    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_spec_dst.s_addr = ::inet_addr(ip.c_str());
-    std::memcpy(CMSG_DATA(header), &info, sizeof info);
-    return ::sendmsg(socket_.fd(), &message, MSG_NOSIGNAL) == static_cast<ssize_t>(datagram.size());
+    in_addr source{};
+    source.s_addr = ::inet_addr(ip.c_str());
+    return socket_.sendToVia(datagram.data(), datagram.size(), to, 0, source) == static_cast<ssize_t>(datagram.size());
 }
 
 }  // namespace orvane::sim
