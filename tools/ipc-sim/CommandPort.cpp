@@ -202,9 +202,11 @@ void CommandPort::run()
         // A restarting camera refuses connections: its listener goes.
         for (size_t camera : restarts_.takeStarted())
             listeners_.erase(camera);
+        restarts_.confirmStarted();
         for (const Restart& restart : restarts_.takeDue(std::chrono::steady_clock::now()))
             comeBack(restart);
     }
+    restarts_.abandon();
 }
 
 void CommandPort::acceptReady(const std::vector<pollfd>& ready, const std::vector<size_t>& owners)
@@ -371,12 +373,13 @@ void CommandPort::receiveUpload(size_t camera, Socket& connection, const std::st
     }
     switch (configured.upload) {
     case UploadEnding::Reply:
-        if (!configured.reply.empty() && connection.send(configured.reply.data(), configured.reply.size()) < 0)
-            keepOpen = false;
         // A camera flashes and reboots as soon as it has said yes, whether
-        // or not the operator has closed: the connection goes with it.
-        else if (UpgradeAccepted(header, whole, configured.reply) &&
-                 beginRestart(camera, RestartReason::Upgrade, ""))
+        // or not the operator has closed: the connection goes with it. The
+        // restart begins as the reply leaves, so that no search answer or
+        // connection slips in once the operator has the reply.
+        if (UpgradeAccepted(header, whole, configured.reply) && beginRestart(camera, RestartReason::Upgrade, ""))
+            keepOpen = false;
+        if (!configured.reply.empty() && connection.send(configured.reply.data(), configured.reply.size()) < 0)
             keepOpen = false;
         break;
     case UploadEnding::Close:

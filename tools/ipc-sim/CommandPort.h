@@ -4,8 +4,8 @@
 // followed by its data, whose MD5 is checked against the header's digest
 // before the camera ends the upload the way its description asks.
 //
-// A camera with restart-ms restarts after an accepted firmware upload (right
-// after its reply) and after an address change (once that connection
+// A camera with restart-ms restarts after an accepted firmware upload (as
+// its reply leaves) and after an address change (once that connection
 // closes): it stops answering searches, its listener closes, and when the
 // silence is over it comes back, from the new address after an address
 // change. One thread accepts on every listener and runs those restarts.
