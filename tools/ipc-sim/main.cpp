@@ -3,7 +3,7 @@
 // there and serves live test video over RTSP on 554; see --help.
 
 #include "tools/ipc-sim/CameraState.h"
-#include "tools/ipc-sim/CommandPort.h"
+#include "tools/ipc-sim/CommandServer.h"
 #include "tools/ipc-sim/DiscoveryResponder.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
@@ -128,7 +128,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
         return 1;
     }
-    orvane::sim::CommandPort commands(config, states, log);
+    orvane::sim::CommandServer commands(config, states, log);
     if (!commands.start(error)) {
         std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
         discovery.stop();
