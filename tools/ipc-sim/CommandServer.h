@@ -51,7 +51,8 @@ private:
     void acceptReady(const std::vector<pollfd>& ready, const std::vector<size_t>& owners);
     void comeBack(const Restart& restart);
     std::string takeAddress(const SimCamera& camera, const std::string& from, const std::string& to);
-    // From a connection thread; false when the camera does not restart.
+    // From a connection thread: returns once the camera is silent and its
+    // listener closed; false when the camera does not restart.
     bool beginRestart(size_t camera, RestartReason reason, const std::string& newIp);
     void serve(size_t camera, const std::string& ip, Socket connection, int id);
     void ignore(Socket& connection, const std::string& tag);
