@@ -22,12 +22,23 @@ RestartQueue::~RestartQueue()
 
 void RestartQueue::add(Restart restart)
 {
+    uint64_t ticket = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         started_.push_back(restart.camera);
         pending_.push_back(std::move(restart));
+        ticket = ++added_;
     }
     wake();
+    std::unique_lock<std::mutex> lock(mutex_);
+    confirmed_.wait(lock, [&] { return closed_ >= ticket || abandoned_; });
+}
+
+void RestartQueue::abandon()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    abandoned_ = true;
+    confirmed_.notify_all();
 }
 
 void RestartQueue::wake()
@@ -46,7 +57,15 @@ void RestartQueue::clearWake()
 std::vector<size_t> RestartQueue::takeStarted()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    taken_ = added_;
     return std::exchange(started_, {});
+}
+
+void RestartQueue::confirmStarted()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = taken_;
+    confirmed_.notify_all();
 }
 
 std::vector<Restart> RestartQueue::takeDue(std::chrono::steady_clock::time_point now)

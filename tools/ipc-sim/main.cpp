@@ -3,7 +3,7 @@
 // there and serves live test video over RTSP on 554; see --help.
 
 #include "tools/ipc-sim/CameraState.h"
-#include "tools/ipc-sim/CommandPort.h"
+#include "tools/ipc-sim/CommandServer.h"
 #include "tools/ipc-sim/DiscoveryResponder.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
@@ -66,21 +66,25 @@ const char kUsage[] =
     "                        RTSP, but each stream stops sending 2 s after it starts),\n"
     "                        restart-ms=N (default 0: never restarts): after an accepted firmware\n"
     "                        upload (kind 2 or 4, all data in, reply reading 1 or 2) the camera\n"
-    "                        restarts right after its reply and closes that connection; after an\n"
-    "                        address change (#3&1&ADDR#) it restarts once that connection closes.\n"
+    "                        restarts as it sends the reply (silent before the reply leaves) and\n"
+    "                        closes that connection; after an address change (#3&1&ADDR#) it\n"
+    "                        restarts once that connection closes.\n"
     "                        For N ms it answers no search and refuses command connections,\n"
     "                        then it is back: after an address change from ADDR (added to the\n"
     "                        link of its old address with that prefix) and listening there,\n"
     "                        after-upgrade=V (the version it is back with after an upgrade;\n"
-    "                        default: the old one), back=yes|never (never: stays silent)\n"
+    "                        default: the old one), back=yes|never (never: stays silent; needs\n"
+    "                        restart-ms)\n"
     "  --cameras N         N generated cameras with distinct MACs, spread over --addresses\n"
     "  --addresses A,B,... addresses for generated cameras\n"
-    "  --restart-ms N, --after-upgrade V   restart-ms=N and after-upgrade=V for every generated camera\n"
+    "  --restart-ms N      restart-ms=N for every generated camera\n"
+    "  --after-upgrade V   after-upgrade=V for every generated camera\n"
     "  --first-index N     the generated cameras are numbers N, N+1, ... (MACs, UIDs), so that\n"
     "                      two simulators can generate cameras that differ\n"
     "  --log FILE          append one line per received request, frame, upload or RTSP client,\n"
     "                      and per restart: restart camera=IP reason=upgrade|address silent-ms=N,\n"
-    "                      back camera=IP ip=NOW version=V, never-back camera=IP (IP: as configured)\n"
+    "                      back camera=IP ip=NOW version=V, never-back camera=IP (when it would\n"
+    "                      have been back; IP: the address it was configured with)\n"
     "  --ready-file FILE   written once every port listens\n"
     "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n"
     "  --rtsp-port N       the cameras' RTSP port (default 554)\n"
@@ -126,7 +130,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
         return 1;
     }
-    orvane::sim::CommandPort commands(config, states, log);
+    orvane::sim::CommandServer commands(config, states, log);
     if (!commands.start(error)) {
         std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
         discovery.stop();
