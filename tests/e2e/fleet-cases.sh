@@ -106,8 +106,9 @@ interrupt)
     out=$1; shift
     "$@" > "$out/stdout" 2> "$out/stderr" &
     pid=$!
-    for _ in $(seq 100); do grep -q "^frame camera=10.77.0.13" "$ORVANE_SIM_LOG" && break; sleep 0.05; done
-    sleep 0.5
+    # Interrupted a second into the first two uploads; the third waits its turn.
+    for _ in $(seq 200); do [ "$(grep -c "^frame " "$ORVANE_SIM_LOG")" -ge 2 ] && break; sleep 0.05; done
+    sleep 1
     start=$(date +%s.%N)
     kill -INT $pid
     wait $pid
@@ -121,9 +122,13 @@ interrupt)
   [ "$(cut -f1,6 "$work/stdout" | tr '\t\n' ': ')" = "10.77.0.11:interrupted 10.77.0.12:interrupted 10.77.0.13:interrupted " ] ||
     fail "summary after Ctrl-C"
   echo "$(cat "$work/took") < 2" | bc | grep -q 1 || fail "took $(cat "$work/took") s to stop"
-  # The camera saw the upload's connection close before all its data came.
-  grep -q "^upload camera=10.77.0.13 .* received=[0-9]* md5ok=0$" "$work/log" || fail "the running upload was not closed"
-  grep -q "^close camera=10.77.0.13 " "$work/log" || fail "no close seen"
+  # The cameras saw the uploads' connections close before all their data came;
+  # the third camera was never sent anything.
+  for cam in 10.77.0.11 10.77.0.12; do
+    grep -q "^upload camera=$cam .* received=[0-9]* md5ok=0$" "$work/log" || fail "the upload to $cam was not closed"
+    grep -q "^close camera=$cam " "$work/log" || fail "no close seen by $cam"
+  done
+  ! grep -q "camera=10.77.0.13" "$work/log" || fail "the waiting camera was sent something"
   ;;
 assign-dry-run)
   cams="--camera ip=10.77.0.11,mac=000000000011 --camera ip=10.77.0.12,mac=000000000012 --camera ip=10.77.0.13,mac=000000000013"
