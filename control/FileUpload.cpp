@@ -51,25 +51,6 @@ bool ReadFully(std::FILE* file, char* buffer, size_t length)
     return true;
 }
 
-// Sends until the socket has taken every byte; a failing send, a send that
-// takes nothing, or a chunk still not taken when the send time-out has passed
-// ends it. The socket's own time-out ends only a single call: a camera that
-// takes a few bytes now and then would otherwise keep the upload alive for ever.
-bool SendFully(Socket& channel, const char* data, size_t length, int timeout_ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    size_t sent = 0;
-    while (sent < length) {
-        ssize_t n = channel.send(data + sent, length - sent);
-        if (n <= 0)
-            return false;
-        sent += static_cast<size_t>(n);
-        if (sent < length && std::chrono::steady_clock::now() >= deadline)
-            return false;
-    }
-    return true;
-}
-
 // The socket goes first, then the operator is told, then the file is closed.
 bool Abandon(Socket& channel, const char* message, OpenFile& file)
 {
@@ -123,7 +104,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
         const long length = remaining < kUploadChunkSize ? remaining : kUploadChunkSize;
         if (!ReadFully(file.get(), chunk, static_cast<size_t>(length)))
             return Abandon(channel, kUploadReadError, file);
-        if (!SendFully(channel, chunk, static_cast<size_t>(length), kind.sendTimeout_ms))
+        if (!channel.sendAll(chunk, static_cast<size_t>(length)))
             return Abandon(channel, kUploadSendError, file);
         // Counts the bytes before this chunk, so the last chunk never shows 1000.
         int permille = UploadPermille(size - remaining, size);

@@ -37,6 +37,7 @@ bool SearchExchange::init()
 
 bool SearchExchange::search()
 {
+    cutShort_ = false;
     ClearCameras();
     uint8_t request[kSearchRequestSize];
     BuildSearchRequest(request);
@@ -56,11 +57,14 @@ void SearchExchange::collectAnswers()
     // The time-out restarts after every datagram: a search lasts until a 2 s
     // gap in the answers, however many cameras there are, up to its longest.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
-    for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
+    int wait = WaitWithin(deadline);
+    for (; wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
         sockaddr_in sender{};
         const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender);
         TakeSearchDatagram(datagram, received, sender);
     }
+    // A last wait shorter than the gap was cut by the longest search.
+    cutShort_ = wait < kSearchTimeout_ms;
 }
 
 void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender)

@@ -25,6 +25,9 @@ public:
     // the end to the progress window (posted) and the main window (sent).
     bool search();
     bool ready() const { return ready_; }
+    // The last search ended at its longest, not after a quiet gap: cameras may
+    // have gone unlisted.
+    bool lastSearchCutShort() const { return cutShort_; }
 
 private:
     void collectAnswers();
@@ -32,6 +35,7 @@ private:
     Socket socket_;
     sockaddr_in destination_{};
     bool ready_ = false;
+    bool cutShort_ = false;
 };
 
 // What the search does with one received datagram: length is what

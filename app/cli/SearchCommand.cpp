@@ -20,6 +20,9 @@ int RunSearch(int argc, char**)
         return kExitFailed;
     }
     SearchIpc();
+    if (TheSearchExchange().lastSearchCutShort())
+        std::fprintf(stderr, "orvane-cli: the search stopped at its %d s bound while answers still came; "
+                             "cameras may be missing from the list\n", kSearchLongest_ms / 1000);
     int id = 1;
     for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get()) {
         CameraRow row = MakeCameraRow(id++, *r);

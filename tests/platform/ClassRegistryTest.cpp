@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -185,6 +191,35 @@ TEST_F(ClassRegistryTest, ReaderSeesOnlyWholeValuesWhileAWriterRewrites)
     for (const auto& entry : fs::directory_iterator(dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT" / "k.Race"))
         files.push_back(entry.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{"v.Path"}) << "a temporary file was left behind";
+}
+
+// A value that is a FIFO, a device or a folder is no value: the read says
+// NotFound at once instead of waiting for a writer or reading a device.
+TEST_F(ClassRegistryTest, ValueThatIsNoPlainFileReadsAsMissingWithoutBlocking)
+{
+    ASSERT_EQ(registry_.createKey("CLSID"), RegistryStatus::Ok);
+    const fs::path key = dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT" / "k.CLSID";
+    ASSERT_EQ(::mkfifo((key / "v.").c_str(), 0644), 0);
+    fs::create_directory(key / "v.Folder");
+    const bool haveDevice = ::mknod((key / "v.Device").c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+
+    for (const char* name : {"", "Folder", "Device"}) {
+        if (std::string(name) == "Device" && !haveDevice)
+            continue;
+        auto query = std::async(std::launch::async, [name] {
+            char buffer[64] = "untouched";
+            return ClassRegistry().queryValue("CLSID", name, buffer, sizeof buffer);
+        });
+        if (query.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+            // Let the blocked open go before failing, so the case ends.
+            int writer = ::open((key / "v.").c_str(), O_WRONLY | O_NONBLOCK);
+            ADD_FAILURE() << "reading value '" << name << "' blocked";
+            query.wait();
+            ::close(writer);
+            continue;
+        }
+        EXPECT_EQ(query.get(), RegistryStatus::NotFound) << name;
+    }
 }
 
 }  // namespace
