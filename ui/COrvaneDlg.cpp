@@ -106,6 +106,8 @@ void COrvaneDlg::OnInitDialog()
     connect(ui_->c1, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
     connect(ui_->c1000, &QTreeView::clicked, this, &COrvaneDlg::onListClicked);
     ui_->c1000->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui_->c1000->installEventFilter(this);
+    ui_->c1000->viewport()->installEventFilter(this);
     connect(ui_->c1000, &QWidget::customContextMenuRequested, this, &COrvaneDlg::onListRightClicked);
 }
 
@@ -166,6 +168,17 @@ void COrvaneDlg::onListRightClicked(const QPoint& viewportPos)
     const QAction* chosen = menu->exec(ui_->c1000->viewport()->mapToGlobal(viewportPos));
     if (chosen != nullptr)
         OnCommand(chosen->data().toInt());
+}
+
+bool COrvaneDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The row menu answers the mouse only: the keyboard's menu key would
+    // otherwise open it on the keyboard's current row, which is not the
+    // row the commands act on until it is clicked.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse)
+        return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)

@@ -178,6 +178,83 @@ private slots:
                                                 "Reg Activex (disabled)", "UpdateOnvifIps"}));
     }
 
+    void onlyTheMouseOpensTheRowMenu()
+    {
+        AddRows(*window, 4);
+        QTreeWidget* view = window->listView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, RowCentre(view, 1));
+        view->setCurrentItem(view->topLevelItem(2));
+        // The keyboard's menu key goes to the focused list; the viewport
+        // never gets one from Qt, but a menu there must not open either.
+        for (QWidget* target : {static_cast<QWidget*>(view), view->viewport()}) {
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, RowCentre(view, 2),
+                                    view->viewport()->mapToGlobal(RowCentre(view, 2)));
+            QApplication::sendEvent(target, &event);
+        }
+        QTest::qWait(30);
+        QCOMPARE(driver->menus.size(), 0);
+        QCOMPARE(window->currentRow(), 1);
+    }
+
+    void enterPressesTheFocusedButtonElseExit()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        AddRows(*window, 2);
+        window->listView()->topLevelItem(0)->setSelected(true);
+        auto* deleteButton = window->findChild<QPushButton*>("c1003");
+        deleteButton->setFocus();
+        QTest::keyClick(deleteButton, Qt::Key_Return);
+        QCOMPARE(window->listView()->topLevelItemCount(), 1);
+        QVERIFY(window->isVisible());
+
+        bool addOpened = false;
+        driver->onDialog("CAddDlg", [&addOpened](QDialog* dialog) {
+            addOpened = true;
+            dialog->reject();
+        });
+        auto* addButton = window->findChild<QPushButton*>("c1004");
+        addButton->setFocus();
+        QTest::keyClick(addButton, Qt::Key_Enter);
+        QVERIFY(addOpened);
+        QVERIFY(window->isVisible());
+
+        // No push button has the focus: Enter goes to Exit.
+        window->listView()->setFocus();
+        QTest::keyClick(window->listView(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+    }
+
+    void enterInTheAddWindowPressesTheFocusedButtonElseOk()
+    {
+        // Cancel has the focus: nothing is added.
+        driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            auto* add = static_cast<CAddDlg*>(dialog);
+            QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
+            field->setFocus();
+            for (QChar c : QStringLiteral("10.2.3.4"))
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            auto* cancel = add->findChild<QPushButton*>("c2");
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        });
+        window->OnAdd();
+        QCOMPARE(window->listView()->topLevelItemCount(), 0);
+
+        // Enter in the address field: OK.
+        driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            auto* add = static_cast<CAddDlg*>(dialog);
+            QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
+            field->setFocus();
+            for (QChar c : QStringLiteral("10.2.3.4"))
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        window->OnAdd();
+        QCOMPARE(Column(window->listView(), 1), QStringList{"10.2.3.4"});
+    }
+
     void cancelledFileChoiceStartsNoUpload()
     {
         AddRows(*window, 1);

@@ -4,6 +4,7 @@
 // and the CloseStream calls of Exit and of a close request. The plug-in
 // writes its calls to VIDRA_LOG.
 
+#include "platform/ClassRegistry.h"
 #include "preview/PluginRegistration.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/PluginTestSupport.h"
@@ -17,11 +18,37 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 namespace {
+
+// Points the process's stderr at a file for its life.
+class StderrToFile {
+public:
+    explicit StderrToFile(const QString& path) : saved_(::dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        const int fd = ::open(path.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~StderrToFile()
+    {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    StderrToFile(const StderrToFile&) = delete;
+    StderrToFile& operator=(const StderrToFile&) = delete;
+
+private:
+    int saved_;
+};
 
 QStringList Calls(const QString& log)
 {
@@ -155,6 +182,27 @@ private slots:
         window->OnCommand(COrvaneDlg::kRegActivex);
         QVERIFY(orvane::IsPluginRegistered());
         QVERIFY(orvane::IsPluginServerPresent());
+    }
+
+    void aRegistrationNamingAGoneLibraryIsOneLineOnStderr()
+    {
+        QVERIFY(RegisterBuiltPlugin());
+        const std::string key = std::string("CLSID\\") + CTarnFFMpeg::kClassId + "\\InprocServer32";
+        const QString gone = data.filePath(QStringLiteral("gone/libvidra.so"));
+        QCOMPARE(orvane::ClassRegistry().setValue(key, "", gone.toStdString()), orvane::RegistryStatus::Ok);
+
+        const QString said = data.filePath(QStringLiteral("stderr.txt"));
+        {
+            StderrToFile capture(said);
+            openWindow();
+        }
+        QCOMPARE(window->preview().window(), nullptr);
+        QFile file(said);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.count(gone.toUtf8()), 1);
+        QVERIFY2(text.contains("cannot create the video control"), text.constData());
+        QVERIFY(RegisterBuiltPlugin());
     }
 };
 

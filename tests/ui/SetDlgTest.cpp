@@ -273,6 +273,28 @@ private slots:
         QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(0));
     }
 
+    void enterPressesTheFocusedButtonElseOk()
+    {
+        FakeCamera camera(FakeCamera::Mode::Commands);
+        auto window = OpenWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* setXy = window->findChild<QPushButton*>("c1017");
+        setXy->setFocus();
+        QTest::keyClick(setXy, Qt::Key_Return);
+        QCOMPARE(driver->boxTexts(), QStringList{"IPC will restart"});
+        QVERIFY(window->isVisible());
+        QCOMPARE(FrameTexts(camera.waitForConnections(1)[0]),
+                 (std::vector<std::string>{"#3&3&120&45#", "#3&0&127.0.0.1#"}));
+
+        // Focus in a field: Enter is OK, which sends nothing.
+        window->yEdit()->setFocus();
+        QTest::keyClick(window->yEdit(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+        QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(1));
+    }
+
     void setCommandOpensTheWindowOnTheClickedRow()
     {
         FakeCamera camera(FakeCamera::Mode::Commands);
