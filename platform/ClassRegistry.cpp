@@ -302,12 +302,16 @@ RegistryStatus ClassRegistry::queryValue(std::string_view key, std::string_view 
     RegistryStatus status = OpenKey(rootFolder(), folders, folders.size(), false, folder);
     if (status != RegistryStatus::Ok)
         return status;
-    OwnedFd file(::openat(folder.get(), ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO or a device put where a value belongs must not stop
+    // the reader; whatever is not a plain file is no value.
+    OwnedFd file(::openat(folder.get(), ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid())
         return StatusOfErrno();
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(file.get(), &info) != 0)
         return RegistryStatus::Failed;
+    if (!S_ISREG(info.st_mode))
+        return RegistryStatus::NotFound;
     // Writers replace the file and never write into it, so the size of the
     // open file is the size of the text read below.
     const auto length = static_cast<unsigned long long>(info.st_size);

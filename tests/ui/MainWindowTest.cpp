@@ -230,6 +230,7 @@ private slots:
     {
         // Cancel has the focus: nothing is added.
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             auto* add = static_cast<CAddDlg*>(dialog);
             QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
             field->setFocus();
@@ -238,12 +239,14 @@ private slots:
             auto* cancel = add->findChild<QPushButton*>("c2");
             cancel->setFocus();
             QTest::keyClick(cancel, Qt::Key_Return);
+
         });
         window->OnAdd();
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
 
         // Enter in the address field: OK.
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
             auto* add = static_cast<CAddDlg*>(dialog);
             QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
             field->setFocus();
