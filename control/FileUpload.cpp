@@ -19,17 +19,18 @@ namespace {
 
 struct UploadKind {
     int kind;
+    JobKind job;
     const char* linkErrorMessage;
     int sendTimeout_ms;
     int receiveTimeout_ms;
     ReplyMeaning reply;
 };
 
-constexpr UploadKind kKind2{2, kLinkIpcErrorUpper, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
+constexpr UploadKind kKind2{2, JobKind::Firmware, kLinkIpcErrorUpper, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
                             ReplyMeaning::Number};
-constexpr UploadKind kKind4{4, kLinkIpcErrorLower, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
+constexpr UploadKind kKind4{4, JobKind::Firmware, kLinkIpcErrorLower, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
                             ReplyMeaning::Number};
-constexpr UploadKind kOnvif{6, kLinkIpcErrorUpper, kOnvifSocketTimeout_ms, kOnvifSocketTimeout_ms,
+constexpr UploadKind kOnvif{6, JobKind::AddressList, kLinkIpcErrorUpper, kOnvifSocketTimeout_ms, kOnvifSocketTimeout_ms,
                             ReplyMeaning::AlwaysAccepted};
 
 bool TooLargeOnDisk(const char* path)
@@ -109,7 +110,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
         // Counts the bytes before this chunk, so the last chunk never shows 1000.
         int permille = UploadPermille(size - remaining, size);
         if (permille > lastReported) {
-            SendJobReport(kMsgJobProgress, permille, -1);
+            ReportJob(JobReport::Progress(kind.job, permille));
             lastReported = permille;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kChunkPause_ms));
@@ -121,7 +122,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
 
     // The camera sees the connection close only after the operator has
     // dismissed the result the progress window shows for this report.
-    SendJobReport(kMsgJobProgress, -1, result);
+    ReportJob(JobReport::Finished(kind.job, result));
     channel.close();
     file.reset();
     return true;

@@ -44,8 +44,7 @@ bool SearchExchange::search()
     if (ready_)
         socket_.sendTo(request, sizeof request, destination_);
     collectAnswers();
-    PostJobReport(kMsgJobProgress, -1, -1);
-    SendJobReport(kMsgSearchFinished, 0, 0);
+    ReportJob(JobReport::Finished(JobKind::Search, 0));
     return true;
 }
 

@@ -26,9 +26,6 @@
 
 namespace {
 
-constexpr int kSearchMode = 0;
-constexpr int kFirmwareMode = 1;
-constexpr int kOnvifMode = 3;
 constexpr int kIpColumn = 1;
 constexpr int kMacColumn = 2;
 constexpr int kVersionColumn = 3;
@@ -123,7 +120,7 @@ void COrvaneDlg::OnSearch()
     list_.deleteAllRows();
     FlushNeighbourCache();
     CWaitingDlg waiting;
-    waiting.mode = kSearchMode;
+    waiting.mode = CWaitingDlg::Mode::Search;
     waiting.exec();
 }
 
@@ -199,10 +196,10 @@ void COrvaneDlg::OnCommand(int command)
 {
     switch (command) {
     case kUpdate:
-        uploadFromRow(QStringLiteral("image|*.br||"), kFirmwareMode);
+        uploadFromRow(QStringLiteral("image|*.br||"), CWaitingDlg::Mode::Firmware);
         break;
     case kUpdateOnvifIps:
-        uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), kOnvifMode);
+        uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), CWaitingDlg::Mode::AddressList);
         break;
     case kSet:
         OnSet();
@@ -263,7 +260,7 @@ void COrvaneDlg::OnSet()
     set.exec();
 }
 
-void COrvaneDlg::uploadFromRow(const QString& filter, int mode)
+void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
 {
     const QString path = chooseFile_(this, filter);
     if (path.isEmpty())

@@ -5,6 +5,7 @@
 
 #include "preview/CTarnFFMpeg.h"
 #include "preview/StreamChoice.h"
+#include "ui/CWaitingDlg.h"
 #include "ui/CameraList.h"
 
 #include <QDialog>
@@ -69,7 +70,7 @@ private:
     void OnRefill();
     void onListClicked(const QModelIndex& index);
     void onListRightClicked(const QPoint& viewportPos);
-    void uploadFromRow(const QString& filter, int mode);
+    void uploadFromRow(const QString& filter, CWaitingDlg::Mode mode);
     void OnLink(orvane::LinkQuality quality);
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;

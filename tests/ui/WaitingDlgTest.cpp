@@ -221,7 +221,8 @@ private:
         if (window == nullptr)
             window = new CWaitingDlg;
         windows.emplace_back(window);
-        window->mode = mode;
+        // The numbers the opener has always used, and ones it never uses.
+        window->mode = static_cast<CWaitingDlg::Mode>(mode);
         window->exec();
         return window;
     }
