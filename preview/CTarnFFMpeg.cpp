@@ -46,6 +46,8 @@ bool CTarnFFMpeg::Create(const char* /*className*/, const char* windowName, unsi
     if (path.empty())
         return false;
     orvane::SharedLibrary library = orvane::SharedLibrary::LoadFile(path.c_str());
+    if (!library.loaded())
+        return CannotCreate(path, library.error().c_str());
     auto create = library.function<VidraCreateControlFn>(VIDRA_CREATE_CONTROL_SYMBOL);
     auto invoke = library.function<VidraInvokeFn>(VIDRA_INVOKE_SYMBOL);
     if (create == nullptr || invoke == nullptr)
