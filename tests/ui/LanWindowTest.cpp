@@ -119,7 +119,7 @@ private slots:
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
             auto* add = static_cast<CAddDlg*>(dialog);
             add->addressControl()->setText(QStringLiteral("10.77.0.99"));
-            add->OnOK();
+            QTest::mouseClick(add->findChild<QPushButton*>("c1"), Qt::LeftButton);
         });
         window->OnAdd();
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.77.0.99"});

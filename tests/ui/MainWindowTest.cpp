@@ -46,11 +46,14 @@ void AnswerAddWindow(ModalDriver& driver, const QString& typed, bool cancel = fa
         field->setFocus();
         for (QChar c : typed)
             QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        if (cancel)
-            add->reject();
-        else
-            add->OnOK();
+        QTest::mouseClick(add->findChild<QPushButton*>(cancel ? "c2" : "c1"), Qt::LeftButton);
     });
+}
+
+// Clicks the window's push button of this name, as the operator would.
+void Click(QWidget& window, const char* button)
+{
+    QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
 QPoint RowCentre(QTreeWidget* view, int row)
@@ -109,9 +112,9 @@ private slots:
     {
         AddRows(*window, 3);
         window->listView()->topLevelItem(1)->setSelected(true);
-        window->OnDelete();
+        Click(*window, "c1003");
         AnswerAddWindow(*driver, QStringLiteral("10.1.2.3"));
-        window->OnAdd();
+        Click(*window, "c1004");
         QCOMPARE(Column(window->listView(), 0), (QStringList{"1", "3", "3"}));
         QCOMPARE(Row(window->listView(), 2),
                  (QStringList{"3", "10.1.2.3", "?", "?", "0", "0", "?", "1"}));
@@ -120,11 +123,11 @@ private slots:
     void deleteRemovesExactlyTheSelectedRows()
     {
         AddRows(*window, 4);
-        window->OnDelete();
+        Click(*window, "c1003");
         QCOMPARE(window->listView()->topLevelItemCount(), 4);
         for (int row : {0, 2, 3})
             window->listView()->topLevelItem(row)->setSelected(true);
-        window->OnDelete();
+        Click(*window, "c1003");
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.0.0.2"});
     }
 
@@ -132,7 +135,7 @@ private slots:
     {
         // OK on an empty control: the message, the window ends, no row.
         AnswerAddWindow(*driver, QString());
-        window->OnAdd();
+        Click(*window, "c1004");
         QCOMPARE(driver->boxTexts(), QStringList{"Please Enter IP"});
         QCOMPARE(driver->boxes.value(0).caption, QCoreApplication::applicationName());
         QVERIFY(driver->boxes.value(0).owned);
@@ -140,18 +143,18 @@ private slots:
 
         // Only the first field: the others read as 0.
         AnswerAddWindow(*driver, QStringLiteral("192"));
-        window->OnAdd();
+        Click(*window, "c1004");
         QCOMPARE(Column(window->listView(), 1), QStringList{"192.0.0.0"});
 
         // Typed and cancelled, then opened again: empty, and nothing added.
         AnswerAddWindow(*driver, QStringLiteral("10.9.9.9"), true);
-        window->OnAdd();
+        Click(*window, "c1004");
         bool blankOnSecondOpening = false;
         driver->onDialog("CAddDlg", [&blankOnSecondOpening](QDialog* dialog) {
             blankOnSecondOpening = static_cast<CAddDlg*>(dialog)->addressControl()->isBlank();
             dialog->reject();
         });
-        window->OnAdd();
+        Click(*window, "c1004");
         QVERIFY(blankOnSecondOpening);
         QCOMPARE(window->listView()->topLevelItemCount(), 1);
     }
@@ -241,7 +244,7 @@ private slots:
             QTest::keyClick(cancel, Qt::Key_Return);
 
         });
-        window->OnAdd();
+        Click(*window, "c1004");
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
 
         // Enter in the address field: OK.
@@ -254,8 +257,27 @@ private slots:
                 QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
-        window->OnAdd();
+        Click(*window, "c1004");
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.2.3.4"});
+    }
+
+    void aboutOpensFromTheWindowsOwnMenuAndItsButtonClosesIt()
+    {
+        QStringList shown;
+        driver->onDialog("CAboutDlg", [&shown](QDialog* dialog) {
+            shown << dialog->windowTitle();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("c1"), Qt::LeftButton);
+            shown << (dialog->isVisible() ? "still open" : "closed");
+        });
+        driver->chooseMenuItem(QStringLiteral("\u5173\u4e8e Orvane(&A)..."));
+        // A right-click on the window itself, below the buttons and away from the list.
+        const QPoint at(5, window->height() - 5);
+        QVERIFY(window->childAt(at) == nullptr || !window->listView()->isAncestorOf(window->childAt(at)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
+        QApplication::sendEvent(window.get(), &event);
+        QCOMPARE(driver->menus, (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)...")}}));
+        QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
+        QVERIFY(window->isVisible());
     }
 
     void cancelledFileChoiceStartsNoUpload()
@@ -283,7 +305,7 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_Escape);
         window->close();
         QVERIFY(window->isVisible());
-        window->OnOK();
+        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
         QCOMPARE(window->result(), int(QDialog::Accepted));
     }

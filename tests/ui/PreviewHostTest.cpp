@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(window->preview().window(), nullptr);
         window->AddCameraRow("127.0.0.1", "001122334455", "V2.4.3", 1, 1, "U", "1");
         link(0, COrvaneDlg::kLink1080P);
-        window->OnOK();
+        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(Calls(log), QStringList{});
     }
