@@ -48,7 +48,7 @@ public:
     CameraList& cameraList() { return list_; }
     int currentRow() const { return currentRow_; }
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
-    CTarnFFMpeg& preview() { return m_preview; }
+    CTarnFFMpeg& preview() { return preview_; }
 
     void OnSearch();
     void OnAdd();
@@ -78,7 +78,7 @@ private:
     int currentRow_ = -1;
     FileChooser chooseFile_;
     // Last: the control it holds goes before the window's other children.
-    CTarnFFMpeg m_preview;
+    CTarnFFMpeg preview_;
 };
 
 // Turns an MFC-style filter ("image|*.br||") into a file dialog's

@@ -103,7 +103,7 @@ CWaitingDlg::~CWaitingDlg()
 
 QProgressBar* CWaitingDlg::progressBar() const
 {
-    return ui_->c1016;
+    return ui_->progressBar;
 }
 
 void CWaitingDlg::showEvent(QShowEvent* event)
@@ -117,18 +117,18 @@ void CWaitingDlg::showEvent(QShowEvent* event)
 
 void CWaitingDlg::OnInitDialog()
 {
-    ui_->c1->setText(QStringLiteral("OK"));
-    ui_->c2->setText(QStringLiteral("Cancel"));
+    ui_->okButton->setText(QStringLiteral("OK"));
+    ui_->cancelButton->setText(QStringLiteral("Cancel"));
     ui_->waitLabel->setText(QStringLiteral("Please Waiting..... "));
-    connect(ui_->c1, &QPushButton::clicked, this, &CWaitingDlg::OnOK);
+    connect(ui_->okButton, &QPushButton::clicked, this, &CWaitingDlg::OnOK);
 
     const int timerId = TimerForMode(mode);
     if (timerId != 0)
         QTimer::singleShot(kTimerDelay_ms, this, [this, timerId] { onTimer(timerId); });
     g_hWaitingWnd.publish(this);
     g_bRunning = true;
-    ui_->c1016->setRange(0, kBarRange);
-    ui_->c1016->setValue(0);
+    ui_->progressBar->setRange(0, kBarRange);
+    ui_->progressBar->setValue(0);
     if (timerId == 0)
         QTimer::singleShot(kTimerDelay_ms, this, [this] { onTimer(0); });
 }
@@ -177,10 +177,10 @@ void CWaitingDlg::onJobReport(const orvane::JobReport& report)
 {
     switch (report.kind) {
     case orvane::JobReport::Kind::Progress:
-        ui_->c1016->setValue(report.permille);
+        ui_->progressBar->setValue(report.permille);
         break;
     case orvane::JobReport::Kind::Finished:
-        ui_->c1016->setValue(kBarRange);
+        ui_->progressBar->setValue(kBarRange);
         if (const char* text = ResultText(report.result, IsUpload(mode)))
             ShowWindowMessage(this, QString::fromUtf8(text));
         finish();

@@ -72,7 +72,7 @@ int RunWithoutDisplay(int argc, char** argv)
     orvane::StderrPrompt prompt;
     orvane::InstallOperatorPrompt(&prompt);
     COrvaneApp theApp;
-    theApp.m_bNoDisplay = true;
+    theApp.noDisplay = true;
     const int code = Run(theApp, argc, argv);
     orvane::InstallOperatorPrompt(nullptr);
     return code;

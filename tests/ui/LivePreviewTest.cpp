@@ -156,7 +156,7 @@ private slots:
     void exitClosesTheStreamOnce()
     {
         showFirstCamera();
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(CountLines(log, "CloseStream"), 1);
     }

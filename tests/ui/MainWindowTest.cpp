@@ -46,7 +46,7 @@ void AnswerAddWindow(ModalDriver& driver, const QString& typed, bool cancel = fa
         field->setFocus();
         for (QChar c : typed)
             QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        QTest::mouseClick(add->findChild<QPushButton*>(cancel ? "c2" : "c1"), Qt::LeftButton);
+        QTest::mouseClick(add->findChild<QPushButton*>(cancel ? "cancelButton" : "okButton"), Qt::LeftButton);
     });
 }
 
@@ -94,16 +94,16 @@ private slots:
     void opensWithCaptionsAndEmptyList()
     {
         QCOMPARE(window->windowTitle(), QStringLiteral("Orvane-V3.302V"));
-        QCOMPARE(window->findChild<QPushButton*>("c1002")->text(), QStringLiteral("Search"));
-        QCOMPARE(window->findChild<QPushButton*>("c1004")->text(), QStringLiteral("Add"));
-        QCOMPARE(window->findChild<QPushButton*>("c1003")->text(), QStringLiteral("Delete"));
-        QCOMPARE(window->findChild<QPushButton*>("c1")->text(), QStringLiteral("Exit"));
-        QVERIFY(window->findChild<QPushButton*>("c1")->isDefault());
+        QCOMPARE(window->findChild<QPushButton*>("searchButton")->text(), QStringLiteral("Search"));
+        QCOMPARE(window->findChild<QPushButton*>("addButton")->text(), QStringLiteral("Add"));
+        QCOMPARE(window->findChild<QPushButton*>("deleteButton")->text(), QStringLiteral("Delete"));
+        QCOMPARE(window->findChild<QPushButton*>("exitButton")->text(), QStringLiteral("Exit"));
+        QVERIFY(window->findChild<QPushButton*>("exitButton")->isDefault());
         QCOMPARE(window->findChild<QLabel*>("captionLabel")->text(), QStringLiteral("IP Camera\uff1a"));
-        QVERIFY(!window->findChild<QWidget*>("c2")->isVisible());
-        QVERIFY(!window->findChild<QWidget*>("c2")->isEnabled());
-        QVERIFY(!window->findChild<QWidget*>("c1005")->isVisible());
-        QVERIFY(!window->findChild<QWidget*>("c1020")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("cancelButton")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("cancelButton")->isEnabled());
+        QVERIFY(!window->findChild<QWidget*>("registerButton")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("previewPlace")->isVisible());
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
         QCOMPARE(window->currentRow(), -1);
     }
@@ -112,9 +112,9 @@ private slots:
     {
         AddRows(*window, 3);
         window->listView()->topLevelItem(1)->setSelected(true);
-        Click(*window, "c1003");
+        Click(*window, "deleteButton");
         AnswerAddWindow(*driver, QStringLiteral("10.1.2.3"));
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QCOMPARE(Column(window->listView(), 0), (QStringList{"1", "3", "3"}));
         QCOMPARE(Row(window->listView(), 2),
                  (QStringList{"3", "10.1.2.3", "?", "?", "0", "0", "?", "1"}));
@@ -123,11 +123,11 @@ private slots:
     void deleteRemovesExactlyTheSelectedRows()
     {
         AddRows(*window, 4);
-        Click(*window, "c1003");
+        Click(*window, "deleteButton");
         QCOMPARE(window->listView()->topLevelItemCount(), 4);
         for (int row : {0, 2, 3})
             window->listView()->topLevelItem(row)->setSelected(true);
-        Click(*window, "c1003");
+        Click(*window, "deleteButton");
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.0.0.2"});
     }
 
@@ -135,7 +135,7 @@ private slots:
     {
         // OK on an empty control: the message, the window ends, no row.
         AnswerAddWindow(*driver, QString());
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QCOMPARE(driver->boxTexts(), QStringList{"Please Enter IP"});
         QCOMPARE(driver->boxes.value(0).caption, QCoreApplication::applicationName());
         QVERIFY(driver->boxes.value(0).owned);
@@ -143,18 +143,18 @@ private slots:
 
         // Only the first field: the others read as 0.
         AnswerAddWindow(*driver, QStringLiteral("192"));
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QCOMPARE(Column(window->listView(), 1), QStringList{"192.0.0.0"});
 
         // Typed and cancelled, then opened again: empty, and nothing added.
         AnswerAddWindow(*driver, QStringLiteral("10.9.9.9"), true);
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         bool blankOnSecondOpening = false;
         driver->onDialog("CAddDlg", [&blankOnSecondOpening](QDialog* dialog) {
             blankOnSecondOpening = static_cast<CAddDlg*>(dialog)->addressControl()->isBlank();
             dialog->reject();
         });
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QVERIFY(blankOnSecondOpening);
         QCOMPARE(window->listView()->topLevelItemCount(), 1);
     }
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         AddRows(*window, 2);
         window->listView()->topLevelItem(0)->setSelected(true);
-        auto* deleteButton = window->findChild<QPushButton*>("c1003");
+        auto* deleteButton = window->findChild<QPushButton*>("deleteButton");
         deleteButton->setFocus();
         QTest::keyClick(deleteButton, Qt::Key_Return);
         QCOMPARE(window->listView()->topLevelItemCount(), 1);
@@ -216,7 +216,7 @@ private slots:
             addOpened = true;
             dialog->reject();
         });
-        auto* addButton = window->findChild<QPushButton*>("c1004");
+        auto* addButton = window->findChild<QPushButton*>("addButton");
         addButton->setFocus();
         QTest::keyClick(addButton, Qt::Key_Enter);
         QVERIFY(addOpened);
@@ -239,12 +239,12 @@ private slots:
             field->setFocus();
             for (QChar c : QStringLiteral("10.2.3.4"))
                 QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-            auto* cancel = add->findChild<QPushButton*>("c2");
+            auto* cancel = add->findChild<QPushButton*>("cancelButton");
             cancel->setFocus();
             QTest::keyClick(cancel, Qt::Key_Return);
 
         });
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
 
         // Enter in the address field: OK.
@@ -257,7 +257,7 @@ private slots:
                 QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
-        Click(*window, "c1004");
+        Click(*window, "addButton");
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.2.3.4"});
     }
 
@@ -266,7 +266,7 @@ private slots:
         QStringList shown;
         driver->onDialog("CAboutDlg", [&shown](QDialog* dialog) {
             shown << dialog->windowTitle();
-            QTest::mouseClick(dialog->findChild<QPushButton*>("c1"), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("okButton"), Qt::LeftButton);
             shown << (dialog->isVisible() ? "still open" : "closed");
         });
         driver->chooseMenuItem(QStringLiteral("\u5173\u4e8e Orvane(&A)..."));
@@ -305,7 +305,7 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_Escape);
         window->close();
         QVERIFY(window->isVisible());
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
         QCOMPARE(window->result(), int(QDialog::Accepted));
     }

@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(window->preview().window(), nullptr);
         window->AddCameraRow("127.0.0.1", "001122334455", "V2.4.3", 1, 1, "U", "1");
         link(0, COrvaneDlg::kLink1080P);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(Calls(log), QStringList{});
     }
@@ -132,7 +132,7 @@ private slots:
         QWidget* control = window->preview().window();
         QVERIFY(control != nullptr);
         QCOMPARE(control->parentWidget(), window.get());
-        QCOMPARE(control->geometry(), window->findChild<QWidget*>("c1020")->geometry());
+        QCOMPARE(control->geometry(), window->findChild<QWidget*>("previewPlace")->geometry());
         QVERIFY(control->isHidden());
         window->AddCameraRow("127.0.0.1", "001122334455", "V3.1.0", 1, 1, "U", "1");
         link(0, COrvaneDlg::kLink720P);
@@ -168,7 +168,7 @@ private slots:
     void exitWithoutAPreviewClosesTheStreamOnce()
     {
         openWindow();
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(Calls(log), QStringList{"CloseStream"});
     }

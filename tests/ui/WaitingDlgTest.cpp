@@ -153,7 +153,7 @@ private slots:
         auto* window = new CWaitingDlg;
         bool stillOpen = false;
         QTimer::singleShot(400, window, [&] {
-            window->findChild<QPushButton*>("c1")->click();
+            window->findChild<QPushButton*>("okButton")->click();
             QTest::keyClick(window, Qt::Key_Escape);
             window->close();
             stillOpen = window->isVisible() && g_bRunning;
