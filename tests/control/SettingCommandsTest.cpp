@@ -29,6 +29,16 @@ void ExpectFrame(const std::string& frame, const std::string& text)
     EXPECT_EQ(frame.find_first_not_of('\0', text.size()), std::string::npos) << "stray bytes after " << text;
 }
 
+// The connection carried exactly these frames, whole, and was closed.
+void ExpectFramesThenClose(const test::CameraConnection& got, const std::vector<std::string>& frames)
+{
+    ASSERT_EQ(got.frames.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        ExpectFrame(got.frames[i], frames[i]);
+    EXPECT_EQ(got.trailingBytes, 0u);
+    EXPECT_TRUE(got.sawClose);
+}
+
 // Records each message and whether the camera had already seen the
 // connection close when the message came up.
 class ObservingPrompt : public OperatorPrompt {
@@ -105,12 +115,7 @@ TEST_P(SettingsSent, CameraReceivesExactFramesThenCloseThenRestartMessage)
 
     auto connections = camera.waitForConnections(1);
     ASSERT_EQ(connections.size(), 1u);
-    const test::CameraConnection& got = connections[0];
-    ASSERT_EQ(got.frames.size(), c.frames.size());
-    for (size_t i = 0; i < c.frames.size(); ++i)
-        ExpectFrame(got.frames[i], c.frames[i]);
-    EXPECT_EQ(got.trailingBytes, 0u);
-    EXPECT_TRUE(got.sawClose);
+    ExpectFramesThenClose(connections[0], c.frames);
     EXPECT_EQ(prompt.messages, std::vector<std::string>{"IPC will restart"});
     EXPECT_EQ(prompt.closedBeforeMessage, std::vector<bool>{true});
 }
@@ -234,12 +239,7 @@ TEST_P(SettingsFailedFrame, CameraHasOnlyTheFramesBeforeAndTheCloseComesFirst)
 
     auto connections = camera.waitForConnections(1);
     ASSERT_EQ(connections.size(), 1u);
-    const test::CameraConnection& got = connections[0];
-    ASSERT_EQ(got.frames.size(), c.framesBefore.size());
-    for (size_t i = 0; i < c.framesBefore.size(); ++i)
-        ExpectFrame(got.frames[i], c.framesBefore[i]);
-    EXPECT_EQ(got.trailingBytes, 0u);
-    EXPECT_TRUE(got.sawClose);
+    ExpectFramesThenClose(connections[0], c.framesBefore);
     EXPECT_EQ(prompt.messages, std::vector<std::string>{c.message});
     EXPECT_EQ(prompt.closedBeforeMessage, std::vector<bool>{true});
 }

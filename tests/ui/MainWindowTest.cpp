@@ -36,16 +36,21 @@ void AddRows(COrvaneDlg& window, int count)
     }
 }
 
-// Types text into the add window's address fields as the operator would, or
-// presses OK on an empty control when text is empty.
+// Types text into the add window's address fields as the operator would,
+// from the first field on.
+void TypeAddress(CAddDlg* add, const QString& typed)
+{
+    add->addressControl()->findChildren<QLineEdit*>().value(0)->setFocus();
+    for (QChar c : typed)
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+// Types the text, then clicks OK (on an empty control when text is empty) or Cancel.
 void AnswerAddWindow(ModalDriver& driver, const QString& typed, bool cancel = false)
 {
     driver.onDialog("CAddDlg", [typed, cancel](QDialog* dialog) {
         auto* add = static_cast<CAddDlg*>(dialog);
-        QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
-        field->setFocus();
-        for (QChar c : typed)
-            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        TypeAddress(add, typed);
         QTest::mouseClick(add->findChild<QPushButton*>(cancel ? "cancelButton" : "okButton"), Qt::LeftButton);
     });
 }
@@ -235,14 +240,10 @@ private slots:
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             auto* add = static_cast<CAddDlg*>(dialog);
-            QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
-            field->setFocus();
-            for (QChar c : QStringLiteral("10.2.3.4"))
-                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            TypeAddress(add, QStringLiteral("10.2.3.4"));
             auto* cancel = add->findChild<QPushButton*>("cancelButton");
             cancel->setFocus();
             QTest::keyClick(cancel, Qt::Key_Return);
-
         });
         Click(*window, "addButton");
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
@@ -250,11 +251,7 @@ private slots:
         // Enter in the address field: OK.
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
             QVERIFY(QTest::qWaitForWindowActive(dialog));
-            auto* add = static_cast<CAddDlg*>(dialog);
-            QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
-            field->setFocus();
-            for (QChar c : QStringLiteral("10.2.3.4"))
-                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            TypeAddress(static_cast<CAddDlg*>(dialog), QStringLiteral("10.2.3.4"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
         Click(*window, "addButton");
