@@ -19,17 +19,18 @@ namespace {
 
 struct UploadKind {
     int kind;
+    JobKind job;
     const char* linkErrorMessage;
     int sendTimeout_ms;
     int receiveTimeout_ms;
     ReplyMeaning reply;
 };
 
-constexpr UploadKind kKind2{2, kLinkIpcErrorUpper, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
+constexpr UploadKind kKind2{2, JobKind::Firmware, kLinkIpcErrorUpper, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
                             ReplyMeaning::Number};
-constexpr UploadKind kKind4{4, kLinkIpcErrorLower, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
+constexpr UploadKind kKind4{4, JobKind::Firmware, kLinkIpcErrorLower, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
                             ReplyMeaning::Number};
-constexpr UploadKind kOnvif{6, kLinkIpcErrorUpper, kOnvifSocketTimeout_ms, kOnvifSocketTimeout_ms,
+constexpr UploadKind kOnvif{6, JobKind::AddressList, kLinkIpcErrorUpper, kOnvifSocketTimeout_ms, kOnvifSocketTimeout_ms,
                             ReplyMeaning::AlwaysAccepted};
 
 bool TooLargeOnDisk(const char* path)
@@ -47,25 +48,6 @@ bool ReadFully(std::FILE* file, char* buffer, size_t length)
         if (n == 0)
             return false;
         got += n;
-    }
-    return true;
-}
-
-// Sends until the socket has taken every byte; a failing send, a send that
-// takes nothing, or a chunk still not taken when the send time-out has passed
-// ends it. The socket's own time-out ends only a single call: a camera that
-// takes a few bytes now and then would otherwise keep the upload alive for ever.
-bool SendFully(Socket& channel, const char* data, size_t length, int timeout_ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    size_t sent = 0;
-    while (sent < length) {
-        ssize_t n = channel.send(data + sent, length - sent);
-        if (n <= 0)
-            return false;
-        sent += static_cast<size_t>(n);
-        if (sent < length && std::chrono::steady_clock::now() >= deadline)
-            return false;
     }
     return true;
 }
@@ -123,12 +105,12 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
         const long length = remaining < kUploadChunkSize ? remaining : kUploadChunkSize;
         if (!ReadFully(file.get(), chunk, static_cast<size_t>(length)))
             return Abandon(channel, kUploadReadError, file);
-        if (!SendFully(channel, chunk, static_cast<size_t>(length), kind.sendTimeout_ms))
+        if (!channel.sendAll(chunk, static_cast<size_t>(length)))
             return Abandon(channel, kUploadSendError, file);
         // Counts the bytes before this chunk, so the last chunk never shows 1000.
         int permille = UploadPermille(size - remaining, size);
         if (permille > lastReported) {
-            SendJobReport(kMsgJobProgress, permille, -1);
+            ReportJob(JobReport::Progress(kind.job, permille));
             lastReported = permille;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kChunkPause_ms));
@@ -140,7 +122,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
 
     // The camera sees the connection close only after the operator has
     // dismissed the result the progress window shows for this report.
-    SendJobReport(kMsgJobProgress, -1, result);
+    ReportJob(JobReport::Finished(kind.job, result));
     channel.close();
     file.reset();
     return true;

@@ -11,8 +11,10 @@ struct FileClose {
 };
 using OpenFile = std::unique_ptr<std::FILE, FileClose>;
 
-// Opens an existing file for an upload. The mode asks for write access as the
-// camera tool always has, although the file is only read.
-inline OpenFile OpenForUpload(const char* path) { return OpenFile(std::fopen(path, "rb+")); }
+// Opens an existing plain file for an upload, read and write as the camera
+// tool always asks although the file is only read; null for anything else. A
+// device never ends and a pipe waits for a writer, so the file is opened
+// without blocking and looked at before it becomes a stream.
+OpenFile OpenForUpload(const char* path);
 
 }  // namespace orvane

@@ -92,8 +92,7 @@ bool SearchExchange::search()
     const bool sent = report_.requestsSent() > 0;
     if (sent)
         collectAnswers(interfaces);
-    PostJobReport(kMsgJobProgress, -1, -1);
-    SendJobReport(kMsgSearchFinished, 0, 0);
+    ReportJob(JobReport::Finished(JobKind::Search, 0));
     return sent;
 }
 

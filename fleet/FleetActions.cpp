@@ -9,7 +9,8 @@
 namespace orvane::fleet {
 namespace {
 
-// One camera's reports: (permille, -1) moves its bar, (-1, code) ends it.
+// One camera's upload reports: progress moves its bar, the end brings the
+// camera's result code.
 class CameraReports : public JobReportSink {
 public:
     explicit CameraReports(const std::function<void(int)>& onPermille) : onPermille_(onPermille) {}
@@ -17,10 +18,11 @@ public:
     {
         if (message != kMsgJobProgress)
             return false;
-        if (wParam == -1)
-            result = static_cast<int>(lParam);
-        else if (lParam == -1)
-            onPermille_(static_cast<int>(wParam));
+        const JobReport report = ReadJobProgress(JobKind::Firmware, wParam, lParam);
+        if (report.kind == JobReport::Kind::Progress)
+            onPermille_(report.permille);
+        else if (report.kind == JobReport::Kind::Finished)
+            result = static_cast<int>(report.result);
         return true;
     }
     std::optional<int> result;

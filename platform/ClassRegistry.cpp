@@ -189,12 +189,16 @@ RegistryStatus OpenKey(const std::string& root, const std::vector<std::string>& 
 // queryValue describes.
 RegistryStatus ReadValue(int folderFd, std::string_view name, char* buffer, size_t bufferSize, size_t* needed)
 {
-    OwnedFd file(::openat(folderFd, ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO or a device put where a value belongs must not stop
+    // the reader; whatever is not a plain file is no value.
+    OwnedFd file(::openat(folderFd, ValueFile(name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid())
         return StatusOfErrno();
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(file.get(), &info) != 0)
         return RegistryStatus::Failed;
+    if (!S_ISREG(info.st_mode))
+        return RegistryStatus::NotFound;
     // Writers replace the file and never write into it, so the size of the
     // open file is the size of the text read below.
     const auto length = static_cast<unsigned long long>(info.st_size);

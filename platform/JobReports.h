@@ -4,6 +4,10 @@
 // the progress window (g_hWaitingWnd). The windows install the sink that
 // resolves those targets; a report that finds no receiver is dropped.
 
+#include "platform/JobReport.h"
+
+#include <cstddef>
+
 namespace orvane {
 
 enum JobMessage : unsigned {
@@ -26,6 +30,31 @@ public:
 
 JobReportSink* InstallJobReportSink(JobReportSink* sink);
 
+// One message of a report's wire form.
+struct WireMessage {
+    unsigned message;
+    long wParam;
+    long lParam;
+    Delivery delivery;
+    bool operator==(const WireMessage&) const = default;
+};
+
+// A report becomes one or two messages: the end of a search also tells the
+// main window, after the progress window's report has been queued.
+struct WireForm {
+    WireMessage messages[2];
+    size_t count;
+};
+
+WireForm WireFormOf(const JobReport& report);
+
+// What a message 1126 to the progress window of a job of this kind says.
+JobReport ReadJobProgress(JobKind job, long wParam, long lParam);
+
+// Delivers the report's wire form; true when every message found its window.
+bool ReportJob(const JobReport& report);
+
+// The raw messages, for a test that plays a sender.
 bool SendJobReport(unsigned message, long wParam, long lParam);
 bool PostJobReport(unsigned message, long wParam, long lParam);
 

@@ -131,6 +131,21 @@ ssize_t Socket::send(const void* data, size_t length)
     return sent;
 }
 
+bool Socket::sendAll(const void* data, size_t length)
+{
+    const char* bytes = static_cast<const char*>(data);
+    size_t sent = 0;
+    while (sent < length) {
+        // A blocking send returns what it took when its time-out passes,
+        // and fails only when it took nothing in all that time.
+        ssize_t n = send(bytes + sent, length - sent);
+        if (n <= 0)
+            return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 ssize_t Socket::sendTo(const void* data, size_t length, const sockaddr_in& remote)
 {
     return ::sendto(fd_, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&remote),

@@ -45,6 +45,10 @@ public:
     // Every send uses MSG_NOSIGNAL: a peer that closes mid-transfer is a failed
     // send, never a SIGPIPE that kills the process.
     ssize_t send(const void* data, size_t length);
+    // Sends every byte, as many calls as it takes. It gives up when a call
+    // takes nothing for the socket's send time-out (or fails): a peer that is
+    // slow but keeps taking bytes is waited for, one that has stalled is not.
+    bool sendAll(const void* data, size_t length);
     ssize_t sendTo(const void* data, size_t length, const sockaddr_in& remote);
     // Sends out of the interface with index interfaceIndex, from source,
     // whatever the routing table says: how a limited broadcast reaches a

@@ -6,6 +6,8 @@
 
 #include <limits.h>
 
+#include <cstdio>
+
 #include <string>
 
 namespace {
@@ -19,6 +21,14 @@ std::string ControlLibraryPath()
     if (orvane::ClassRegistry().queryValue(key, "", path, sizeof path) != orvane::RegistryStatus::Ok)
         return {};
     return path;
+}
+
+// The window goes on without a preview, so this line is the only trace of
+// a registration that names a library which is gone or broken.
+bool CannotCreate(const std::string& path, const char* why)
+{
+    std::fprintf(stderr, "orvane: cannot create the video control from %s: %s\n", path.c_str(), why);
+    return false;
 }
 
 }  // namespace
@@ -36,13 +46,15 @@ bool CTarnFFMpeg::Create(const char* /*className*/, const char* windowName, unsi
     if (path.empty())
         return false;
     orvane::SharedLibrary library = orvane::SharedLibrary::LoadFile(path.c_str());
+    if (!library.loaded())
+        return CannotCreate(path, library.error().c_str());
     auto create = library.function<VidraCreateControlFn>(VIDRA_CREATE_CONTROL_SYMBOL);
     auto invoke = library.function<VidraInvokeFn>(VIDRA_INVOKE_SYMBOL);
     if (create == nullptr || invoke == nullptr)
-        return false;
+        return CannotCreate(path, library.error().c_str());
     auto* control = static_cast<QWidget*>(create(kClassId, parent));
     if (control == nullptr)
-        return false;
+        return CannotCreate(path, "the library does not make this class");
     library_ = std::move(library);
     invoke_ = invoke;
     control_ = control;

@@ -5,7 +5,7 @@
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>())
 {
     ui_->setupUi(this);
-    connect(ui_->c1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 CAboutDlg::~CAboutDlg() = default;

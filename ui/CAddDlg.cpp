@@ -15,28 +15,28 @@ CAddDlg::~CAddDlg() = default;
 
 IpAddressCtrl* CAddDlg::addressControl() const
 {
-    return ui_->c1004;
+    return ui_->addressEdit;
 }
 
 void CAddDlg::OnInitDialog()
 {
     ui_->addLabel->setText(QStringLiteral("Add IP:"));
-    ui_->c1->setText(QStringLiteral("OK"));
-    ui_->c2->setText(QStringLiteral("Cancel"));
-    ui_->c1004->clear();
-    connect(ui_->c1, &QPushButton::clicked, this, &CAddDlg::OnOK);
-    connect(ui_->c2, &QPushButton::clicked, this, &QDialog::reject);
+    ui_->okButton->setText(QStringLiteral("OK"));
+    ui_->cancelButton->setText(QStringLiteral("Cancel"));
+    ui_->addressEdit->clear();
+    connect(ui_->okButton, &QPushButton::clicked, this, &CAddDlg::OnOK);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void CAddDlg::OnOK()
 {
-    if (ui_->c1004->isBlank()) {
+    if (ui_->addressEdit->isBlank()) {
         ShowWindowMessage(this, QStringLiteral("Please Enter IP"));
         reject();
         return;
     }
     quint32 address = 0;
-    ui_->c1004->address(address);
+    ui_->addressEdit->address(address);
     octet1 = static_cast<uint8_t>(address >> 24);
     octet2 = static_cast<uint8_t>(address >> 16);
     octet3 = static_cast<uint8_t>(address >> 8);

@@ -27,9 +27,6 @@
 
 namespace {
 
-constexpr int kSearchMode = 0;
-constexpr int kFirmwareMode = 1;
-constexpr int kOnvifMode = 3;
 constexpr int kIpColumn = 1;
 constexpr int kMacColumn = 2;
 constexpr int kVersionColumn = 3;
@@ -70,7 +67,7 @@ COrvaneDlg::COrvaneDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog)
 {
     ui_->setupUi(this);
-    list_ = CameraList(ui_->c1000);
+    list_ = CameraList(ui_->cameraList);
     OnInitDialog();
 }
 
@@ -81,33 +78,35 @@ COrvaneDlg::~COrvaneDlg()
 
 QTreeWidget* COrvaneDlg::listView() const
 {
-    return ui_->c1000;
+    return ui_->cameraList;
 }
 
 void COrvaneDlg::OnInitDialog()
 {
     setWindowIcon(ApplicationIcon());
     ui_->captionLabel->setText(QStringLiteral("IP Camera\uff1a"));
-    ui_->c1002->setText(QStringLiteral("Search"));
-    ui_->c1004->setText(QStringLiteral("Add"));
-    ui_->c1003->setText(QStringLiteral("Delete"));
-    ui_->c1->setText(QStringLiteral("Exit"));
+    ui_->searchButton->setText(QStringLiteral("Search"));
+    ui_->addButton->setText(QStringLiteral("Add"));
+    ui_->deleteButton->setText(QStringLiteral("Delete"));
+    ui_->exitButton->setText(QStringLiteral("Exit"));
     list_.setUpColumns();
     orvane::InitSearchSocket();
     // The video control takes the place the template keeps for it, hidden
     // until the first Link command.
     constexpr unsigned kChildVisibleTabStop = 0x50010000;
-    ui_->c1020->hide();
-    m_preview.Create(nullptr, "", kChildVisibleTabStop, ui_->c1020->geometry(), this, 1020);
-    m_preview.ShowWindow(false);
+    ui_->previewPlace->hide();
+    preview_.Create(nullptr, "", kChildVisibleTabStop, ui_->previewPlace->geometry(), this, 1020);
+    preview_.ShowWindow(false);
 
-    connect(ui_->c1002, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
-    connect(ui_->c1004, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
-    connect(ui_->c1003, &QPushButton::clicked, this, &COrvaneDlg::OnDelete);
-    connect(ui_->c1, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
-    connect(ui_->c1000, &QTreeView::clicked, this, &COrvaneDlg::onListClicked);
-    ui_->c1000->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ui_->c1000, &QWidget::customContextMenuRequested, this, &COrvaneDlg::onListRightClicked);
+    connect(ui_->searchButton, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
+    connect(ui_->addButton, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
+    connect(ui_->deleteButton, &QPushButton::clicked, this, &COrvaneDlg::OnDelete);
+    connect(ui_->exitButton, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
+    connect(ui_->cameraList, &QTreeView::clicked, this, &COrvaneDlg::onListClicked);
+    ui_->cameraList->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui_->cameraList->installEventFilter(this);
+    ui_->cameraList->viewport()->installEventFilter(this);
+    connect(ui_->cameraList, &QWidget::customContextMenuRequested, this, &COrvaneDlg::onListRightClicked);
 }
 
 void COrvaneDlg::AddCameraRow(const char* ip, const char* mac, const char* version, int x, int y,
@@ -122,7 +121,7 @@ void COrvaneDlg::OnSearch()
     list_.deleteAllRows();
     FlushNeighbourCache();
     CWaitingDlg waiting;
-    waiting.mode = kSearchMode;
+    waiting.mode = CWaitingDlg::Mode::Search;
     waiting.exec();
     tellIfSearchNotSent();
 }
@@ -179,9 +178,20 @@ void COrvaneDlg::onListRightClicked(const QPoint& viewportPos)
         return;
     currentRow_ = row;
     std::unique_ptr<QMenu> menu(LoadPopupMenu(kRowMenu, this));
-    const QAction* chosen = menu->exec(ui_->c1000->viewport()->mapToGlobal(viewportPos));
+    const QAction* chosen = menu->exec(ui_->cameraList->viewport()->mapToGlobal(viewportPos));
     if (chosen != nullptr)
         OnCommand(chosen->data().toInt());
+}
+
+bool COrvaneDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The row menu answers the mouse only: the keyboard's menu key would
+    // otherwise open it on the keyboard's current row, which is not the
+    // row the commands act on until it is clicked.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse)
+        return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
@@ -202,10 +212,10 @@ void COrvaneDlg::OnCommand(int command)
 {
     switch (command) {
     case kUpdate:
-        uploadFromRow(QStringLiteral("image|*.br||"), kFirmwareMode);
+        uploadFromRow(QStringLiteral("image|*.br||"), CWaitingDlg::Mode::Firmware);
         break;
     case kUpdateOnvifIps:
-        uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), kOnvifMode);
+        uploadFromRow(QStringLiteral("onvif_ips|*.txt||"), CWaitingDlg::Mode::AddressList);
         break;
     case kSet:
         OnSet();
@@ -236,8 +246,8 @@ void COrvaneDlg::OnLink(orvane::LinkQuality quality)
     list_.readCell(currentRow_, kIpColumn, ip);
     list_.readCell(currentRow_, kVersionColumn, version);
     const int16_t stream = orvane::StreamForLink(version, quality);
-    m_preview.ShowWindow(true);
-    m_preview.OpenStream(ip, stream);
+    preview_.ShowWindow(true);
+    preview_.OpenStream(ip, stream);
 }
 
 void COrvaneDlg::OnSet()
@@ -266,7 +276,7 @@ void COrvaneDlg::OnSet()
     set.exec();
 }
 
-void COrvaneDlg::uploadFromRow(const QString& filter, int mode)
+void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
 {
     const QString path = chooseFile_(this, filter);
     if (path.isEmpty())
@@ -291,7 +301,7 @@ bool COrvaneDlg::event(QEvent* event)
 
 void COrvaneDlg::OnOK()
 {
-    m_preview.CloseStream();
+    preview_.CloseStream();
     accept();
 }
 
@@ -304,7 +314,7 @@ void COrvaneDlg::reject()
 // The stream closes, the window stays: Exit is the only way out.
 void COrvaneDlg::closeEvent(QCloseEvent* event)
 {
-    m_preview.CloseStream();
+    preview_.CloseStream();
     event->ignore();
     QApplication::beep();
 }

@@ -5,6 +5,7 @@
 
 #include "preview/CTarnFFMpeg.h"
 #include "preview/StreamChoice.h"
+#include "ui/CWaitingDlg.h"
 #include "ui/CameraList.h"
 
 #include <QDialog>
@@ -47,7 +48,7 @@ public:
     CameraList& cameraList() { return list_; }
     int currentRow() const { return currentRow_; }
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
-    CTarnFFMpeg& preview() { return m_preview; }
+    CTarnFFMpeg& preview() { return preview_; }
 
     void OnSearch();
     void OnAdd();
@@ -62,6 +63,7 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -69,7 +71,7 @@ private:
     void tellIfSearchNotSent();
     void onListClicked(const QModelIndex& index);
     void onListRightClicked(const QPoint& viewportPos);
-    void uploadFromRow(const QString& filter, int mode);
+    void uploadFromRow(const QString& filter, CWaitingDlg::Mode mode);
     void OnLink(orvane::LinkQuality quality);
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;
@@ -77,7 +79,7 @@ private:
     int currentRow_ = -1;
     FileChooser chooseFile_;
     // Last: the control it holds goes before the window's other children.
-    CTarnFFMpeg m_preview;
+    CTarnFFMpeg preview_;
 };
 
 // Turns an MFC-style filter ("image|*.br||") into a file dialog's

@@ -21,24 +21,24 @@ inline constexpr char kNotAnInteger[] = "Please enter an integer.";
 CSetDlg::CSetDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CSetDlg>())
 {
     ui_->setupUi(this);
-    connect(ui_->c1011, &QPushButton::clicked, this, &CSetDlg::OnSetIp);
-    connect(ui_->c1012, &QPushButton::clicked, this, &CSetDlg::OnSetMac);
-    connect(ui_->c1014, &QPushButton::clicked, this, &CSetDlg::OnSetAll);
-    connect(ui_->c1017, &QPushButton::clicked, this, &CSetDlg::OnSetXY);
-    connect(ui_->c1021, &QPushButton::clicked, this, &CSetDlg::OnSetUid);
-    connect(ui_->c1024, &QPushButton::clicked, this, &CSetDlg::OnSetKeyId);
-    connect(ui_->c1, &QPushButton::clicked, this, &CSetDlg::OnOK);
-    connect(ui_->c2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui_->ipSetButton, &QPushButton::clicked, this, &CSetDlg::OnSetIp);
+    connect(ui_->macSetButton, &QPushButton::clicked, this, &CSetDlg::OnSetMac);
+    connect(ui_->setAllButton, &QPushButton::clicked, this, &CSetDlg::OnSetAll);
+    connect(ui_->xySetButton, &QPushButton::clicked, this, &CSetDlg::OnSetXY);
+    connect(ui_->uidSetButton, &QPushButton::clicked, this, &CSetDlg::OnSetUid);
+    connect(ui_->keyIdSetButton, &QPushButton::clicked, this, &CSetDlg::OnSetKeyId);
+    connect(ui_->okButton, &QPushButton::clicked, this, &CSetDlg::OnOK);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CSetDlg::~CSetDlg() = default;
 
-IpAddressCtrl* CSetDlg::addressControl() const { return ui_->c1018; }
-QLineEdit* CSetDlg::macEdit() const { return ui_->c1010; }
-QLineEdit* CSetDlg::xEdit() const { return ui_->c1015; }
-QLineEdit* CSetDlg::yEdit() const { return ui_->c1016; }
-QLineEdit* CSetDlg::uidEdit() const { return ui_->c1020; }
-QLineEdit* CSetDlg::keyIdEdit() const { return ui_->c1023; }
+IpAddressCtrl* CSetDlg::addressControl() const { return ui_->addressEdit; }
+QLineEdit* CSetDlg::macEdit() const { return ui_->macEdit; }
+QLineEdit* CSetDlg::xEdit() const { return ui_->xEdit; }
+QLineEdit* CSetDlg::yEdit() const { return ui_->yEdit; }
+QLineEdit* CSetDlg::uidEdit() const { return ui_->uidEdit; }
+QLineEdit* CSetDlg::keyIdEdit() const { return ui_->keyIdEdit; }
 
 void CSetDlg::showEvent(QShowEvent* event)
 {
@@ -55,32 +55,32 @@ void CSetDlg::OnInitDialog()
     // inet_addr keeps the octets in network order: the first is the lowest byte.
     const in_addr_t address = inet_addr(ipText.c_str());
     const unsigned char* octets = reinterpret_cast<const unsigned char*>(&address);
-    ui_->c1018->setAddress(octets[0], octets[1], octets[2], octets[3]);
-    ui_->c1010->setText(QString::fromUtf8(macText.c_str()));
-    ui_->c1020->setText(QString::fromUtf8(uidText.c_str()));
+    ui_->addressEdit->setAddress(octets[0], octets[1], octets[2], octets[3]);
+    ui_->macEdit->setText(QString::fromUtf8(macText.c_str()));
+    ui_->uidEdit->setText(QString::fromUtf8(uidText.c_str()));
     char keyIdText[16];
     std::snprintf(keyIdText, sizeof keyIdText, "%d", keyId);
-    ui_->c1023->setText(QString::fromLatin1(keyIdText));
+    ui_->keyIdEdit->setText(QString::fromLatin1(keyIdText));
 
-    for (QPushButton* set : {ui_->c1011, ui_->c1012, ui_->c1017, ui_->c1021, ui_->c1024})
+    for (QPushButton* set : {ui_->ipSetButton, ui_->macSetButton, ui_->xySetButton, ui_->uidSetButton, ui_->keyIdSetButton})
         set->setText(QStringLiteral("Set"));
-    ui_->c1->setText(QStringLiteral("OK"));
-    ui_->c2->setText(QStringLiteral("Cancel"));
+    ui_->okButton->setText(QStringLiteral("OK"));
+    ui_->cancelButton->setText(QStringLiteral("Cancel"));
     ui_->noteLabel->setText(QStringLiteral("Note\uff1aThe IPC will  automatically restart  after setting "));
     DoDataExchange(false);
-    ui_->c1->setFocus();
+    ui_->okButton->setFocus();
 }
 
 bool CSetDlg::DoDataExchange(bool saveAndValidate)
 {
     if (!saveAndValidate) {
-        ui_->c1015->setText(QString::number(x));
-        ui_->c1016->setText(QString::number(y));
+        ui_->xEdit->setText(QString::number(x));
+        ui_->yEdit->setText(QString::number(y));
         return true;
     }
     int newX = 0;
     int newY = 0;
-    if (!readInteger(ui_->c1015, newX) || !readInteger(ui_->c1016, newY))
+    if (!readInteger(ui_->xEdit, newX) || !readInteger(ui_->yEdit, newY))
         return false;
     x = newX;
     y = newY;
@@ -111,7 +111,7 @@ std::string CSetDlg::editBytes(const QLineEdit* edit, const std::string& shownBy
 void CSetDlg::readAddressIntoIpText()
 {
     quint32 address = 0;
-    ui_->c1018->address(address);
+    ui_->addressEdit->address(address);
     char dotted[orvane::kMaxAddressText + 1];
     std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", (address >> 24) & 0xffu, (address >> 16) & 0xffu,
                   (address >> 8) & 0xffu, address & 0xffu);
@@ -128,7 +128,7 @@ void CSetDlg::OnSetIp()
 
 bool CSetDlg::takeCheckedMac()
 {
-    macText = editBytes(ui_->c1010, macText);
+    macText = editBytes(ui_->macEdit, macText);
     if (orvane::IsMacField(macText.c_str()))
         return true;
     ShowWindowMessage(this, QString::fromLatin1(orvane::kMacFieldError));
@@ -169,7 +169,7 @@ void CSetDlg::OnSetUid()
 {
     if (!DoDataExchange(true))
         return;
-    uidText = editBytes(ui_->c1020, uidText);
+    uidText = editBytes(ui_->uidEdit, uidText);
     if (!orvane::IsUidField(uidText.c_str())) {
         ShowWindowMessage(this, QString::fromLatin1(orvane::kUidFieldError));
         return;
@@ -181,7 +181,7 @@ void CSetDlg::OnSetKeyId()
 {
     if (!DoDataExchange(true))
         return;
-    keyId = orvane::ReadDecimal(ui_->c1023->text().toUtf8().constData());
+    keyId = orvane::ReadDecimal(ui_->keyIdEdit->text().toUtf8().constData());
     orvane::SetIpcKeyId(cameraAddress.c_str(), keyId);
 }
 

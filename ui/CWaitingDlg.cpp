@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kTimerDelay_ms = 100;
 constexpr int kBarRange = 1000;
-constexpr long kFinalReport = -1;
-constexpr long kFailureReport = -2;
 
 constexpr char kRunningText[] = "It is running,Please do not close";
 constexpr char kSendFileError[] = "Send file error\xef\xbc\x8cPlease try again";
@@ -33,15 +31,45 @@ constexpr char kNoJob[] = "This window has no job to run";
 constexpr char kWorkerNotStarted[] = "The job could not be started";
 
 // The timer each mode starts; 0 for none.
-int TimerForMode(int mode)
+int TimerForMode(CWaitingDlg::Mode mode)
 {
     switch (mode) {
-    case 0: return 1;
-    case 1: return 2;
-    case 2: return 3;
-    case 3: return 4;
+    case CWaitingDlg::Mode::Search: return 1;
+    case CWaitingDlg::Mode::Firmware: return 2;
+    case CWaitingDlg::Mode::Idle: return 3;
+    case CWaitingDlg::Mode::AddressList: return 4;
     default: return 0;
     }
+}
+
+// The kind of job whose reports the window reads; an upload's, for a window
+// without a job, since it only ever gets the reports of a stray sender.
+orvane::JobKind JobOfMode(CWaitingDlg::Mode mode)
+{
+    switch (mode) {
+    case CWaitingDlg::Mode::Search: return orvane::JobKind::Search;
+    case CWaitingDlg::Mode::AddressList: return orvane::JobKind::AddressList;
+    default: return orvane::JobKind::Firmware;
+    }
+}
+
+// The box a final report's result code shows; null for none. Codes 1 and 2
+// speak of a file sent, so only an upload window shows them.
+const char* ResultText(long result, bool upload)
+{
+    if (result == 0)
+        return kSendFileError;
+    if (result == 1 && upload)
+        return kSendFileOk;
+    if (result == 2 && upload)
+        return kSendOnvifOk;
+    return nullptr;
+}
+
+bool IsUpload(CWaitingDlg::Mode mode)
+{
+    return mode == CWaitingDlg::Mode::Firmware || mode == CWaitingDlg::Mode::Idle ||
+           mode == CWaitingDlg::Mode::AddressList;
 }
 
 }  // namespace
@@ -52,7 +80,7 @@ void UpdateThread()
     const std::string path = g_strFilePath;
     const std::string address = g_strIpcAddress;
     if (!orvane::UpdateIpcFirmware(path.c_str(), address.c_str()))
-        orvane::PostJobReport(orvane::kMsgJobProgress, kFailureReport, -1);
+        orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::Firmware));
 }
 
 void UpdateOnvifIpsThread()
@@ -60,7 +88,7 @@ void UpdateOnvifIpsThread()
     const std::string path = g_strFilePath;
     const std::string address = g_strIpcAddress;
     if (!orvane::UpdateIpcOnvifIps(path.c_str(), address.c_str()))
-        orvane::PostJobReport(orvane::kMsgJobProgress, kFailureReport, -1);
+        orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::AddressList));
 }
 
 CWaitingDlg::CWaitingDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CWaitingDlg>())
@@ -75,7 +103,7 @@ CWaitingDlg::~CWaitingDlg()
 
 QProgressBar* CWaitingDlg::progressBar() const
 {
-    return ui_->c1016;
+    return ui_->progressBar;
 }
 
 void CWaitingDlg::showEvent(QShowEvent* event)
@@ -89,18 +117,18 @@ void CWaitingDlg::showEvent(QShowEvent* event)
 
 void CWaitingDlg::OnInitDialog()
 {
-    ui_->c1->setText(QStringLiteral("OK"));
-    ui_->c2->setText(QStringLiteral("Cancel"));
+    ui_->okButton->setText(QStringLiteral("OK"));
+    ui_->cancelButton->setText(QStringLiteral("Cancel"));
     ui_->waitLabel->setText(QStringLiteral("Please Waiting..... "));
-    connect(ui_->c1, &QPushButton::clicked, this, &CWaitingDlg::OnOK);
+    connect(ui_->okButton, &QPushButton::clicked, this, &CWaitingDlg::OnOK);
 
     const int timerId = TimerForMode(mode);
     if (timerId != 0)
         QTimer::singleShot(kTimerDelay_ms, this, [this, timerId] { onTimer(timerId); });
     g_hWaitingWnd.publish(this);
     g_bRunning = true;
-    ui_->c1016->setRange(0, kBarRange);
-    ui_->c1016->setValue(0);
+    ui_->progressBar->setRange(0, kBarRange);
+    ui_->progressBar->setValue(0);
     if (timerId == 0)
         QTimer::singleShot(kTimerDelay_ms, this, [this] { onTimer(0); });
 }
@@ -139,30 +167,27 @@ bool CWaitingDlg::event(QEvent* event)
 {
     if (event->type() == JobReportEvent::kJobProgress) {
         const auto* report = static_cast<JobReportEvent*>(event);
-        onJobReport(report->wParam(), report->lParam());
+        onJobReport(orvane::ReadJobProgress(JobOfMode(mode), report->wParam(), report->lParam()));
         return true;
     }
     return QDialog::event(event);
 }
 
-void CWaitingDlg::onJobReport(long wParam, long lParam)
+void CWaitingDlg::onJobReport(const orvane::JobReport& report)
 {
-    if (wParam == kFinalReport) {
-        ui_->c1016->setValue(kBarRange);
-        const char* text = nullptr;
-        if (lParam == 0)
-            text = kSendFileError;
-        else if (lParam == 1 && mode > 0)
-            text = kSendFileOk;
-        else if (lParam == 2 && mode > 0)
-            text = kSendOnvifOk;
-        if (text != nullptr)
+    switch (report.kind) {
+    case orvane::JobReport::Kind::Progress:
+        ui_->progressBar->setValue(report.permille);
+        break;
+    case orvane::JobReport::Kind::Finished:
+        ui_->progressBar->setValue(kBarRange);
+        if (const char* text = ResultText(report.result, IsUpload(mode)))
             ShowWindowMessage(this, QString::fromUtf8(text));
         finish();
-    } else if (wParam == kFailureReport) {
+        break;
+    case orvane::JobReport::Kind::Failed:
         finish();
-    } else {
-        ui_->c1016->setValue(static_cast<int>(wParam));
+        break;
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
-// The progress window: opened modally for a search (mode 0), a firmware
-// upload (1) or an ONVIF address-list upload (3). It starts its job 100 ms
+// The progress window: opened modally for a search, a firmware upload or an
+// ONVIF address-list upload. It starts its job 100 ms
 // after it opens, moves its bar on progress reports, shows the result of the
 // final report and closes. Only the job's end closes it: OK is refused while
 // the job runs, and Escape and the close box do nothing.
+
+#include "platform/JobReport.h"
 
 #include <QDialog>
 
@@ -24,7 +26,17 @@ public:
     explicit CWaitingDlg(QWidget* parent = nullptr);
     ~CWaitingDlg() override;
 
-    int mode = -1;
+    // Which job the window runs. The numbers are the ones the opener has
+    // always used; the timer each starts is its number plus one.
+    enum class Mode : int {
+        None = -1,  // no job: the window says so and closes
+        Search = 0,
+        Firmware = 1,
+        Idle = 2,  // a timer, but no job behind it
+        AddressList = 3,
+    };
+
+    Mode mode = Mode::None;
 
     QProgressBar* progressBar() const;
 
@@ -40,7 +52,7 @@ private:
     void OnInitDialog();
     void onTimer(int timerId);
     void startWorker(void (*worker)());
-    void onJobReport(long wParam, long lParam);
+    void onJobReport(const orvane::JobReport& report);
     void finish();
 
     std::unique_ptr<Ui::CWaitingDlg> ui_;

@@ -1,5 +1,6 @@
 #include "vidra/StreamUrl.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +39,21 @@ std::string ExpandUrlPattern(const std::string& pattern, const std::string& addr
             url += pattern[at++];
     }
     return url;
+}
+
+std::string UrlWithoutPassword(const std::string& url)
+{
+    const size_t scheme = url.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    // The last '@' ends the user part: a password may itself hold one.
+    const size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
+    if (at == std::string::npos || at < start)
+        return url;
+    const size_t colon = url.find(':', start);
+    if (colon == std::string::npos || colon > at)
+        return url;
+    return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
 std::string StreamUrl(const std::string& address, int stream)

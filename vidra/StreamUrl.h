@@ -17,6 +17,10 @@ const char* StreamName(int stream);
 // Fills pattern's placeholders; text outside them is copied unchanged.
 std::string ExpandUrlPattern(const std::string& pattern, const std::string& address, int stream);
 
+// The URL as the control shows it and logs it: a password in it (the part
+// after "user:" before the '@' of the authority) becomes "***".
+std::string UrlWithoutPassword(const std::string& url);
+
 // The URL for address and stream, from VIDRA_URL or the default pattern.
 std::string StreamUrl(const std::string& address, int stream);
 

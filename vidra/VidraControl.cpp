@@ -60,14 +60,15 @@ void VidraControl::OpenStream(const std::string& address, int stream)
 {
     stopSession();
     const std::string url = StreamUrl(address, stream);
-    Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, url.c_str());
+    const std::string shown = UrlWithoutPassword(url);
+    Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, shown.c_str());
     session_ = std::make_shared<DecodeSession>(this, url, address);
     session_->setTargetSize(size());
     picture_ = QImage();
     failed_ = false;
     firstPictureLogged_ = false;
     openedAt_ = std::chrono::steady_clock::now();
-    setStatus(QStringLiteral("Connecting to %1").arg(QString::fromStdString(url)));
+    setStatus(QStringLiteral("Connecting to %1").arg(QString::fromStdString(shown)));
     StreamDecoder::Start(session_);
     update();
 }

@@ -68,8 +68,8 @@ int SearchOnce(const std::vector<std::string>& interfaces)
     }
     TellFailedSends(report);
     if (report.cutShort)
-        std::fprintf(stderr, "orvane-cli: the search was cut short after %d s while answers still came; "
-                             "the list may be incomplete\n", kSearchLongest_ms / 1000);
+        std::fprintf(stderr, "orvane-cli: the search stopped at its %d s bound while answers still came; "
+                             "cameras may be missing from the list\n", kSearchLongest_ms / 1000);
     return kExitOk;
 }
 

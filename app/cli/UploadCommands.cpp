@@ -17,23 +17,26 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
-// Stands in for the progress window: (permille, -1) moves the bar, (-1, code)
-// ends the job with its result code.
+// Stands in for the progress window: progress moves the bar, the final
+// report ends the job with its result code.
 class ProgressBarSink : public JobReportSink {
 public:
+    explicit ProgressBarSink(JobKind job) : job_(job) {}
+
     bool deliver(unsigned message, long wParam, long lParam, Delivery) override
     {
         if (message != kMsgJobProgress)
             return false;
+        const JobReport report = ReadJobProgress(job_, wParam, lParam);
         std::lock_guard<std::mutex> lock(mutex_);
-        if (wParam == -1) {
+        if (report.kind == JobReport::Kind::Finished) {
             if (drawn_)
                 std::fputc('\n', stderr);
             drawn_ = false;
-            result_ = lParam;
+            result_ = report.result;
             finished_ = true;
-        } else if (lParam == -1) {
-            draw(wParam);
+        } else if (report.kind == JobReport::Kind::Progress) {
+            draw(report.permille);
         }
         return true;
     }
@@ -72,6 +75,7 @@ private:
         drawn_ = true;
     }
 
+    const JobKind job_;
     mutable std::mutex mutex_;
     bool drawn_ = false;
     bool finished_ = false;
@@ -96,10 +100,10 @@ private:
     OperatorPrompt* next_;
 };
 
-int RunUpload(const std::string& camera, const std::string& file,
+int RunUpload(const std::string& camera, const std::string& file, JobKind job,
               bool (*upload)(const char* path, const char* address))
 {
-    ProgressBarSink sink;
+    ProgressBarSink sink(job);
     OperatorPrompt* previousPrompt = InstallOperatorPrompt(nullptr);
     BarAwarePrompt prompt(sink, previousPrompt);
     InstallOperatorPrompt(&prompt);
@@ -120,12 +124,12 @@ int RunUpload(const std::string& camera, const std::string& file,
 
 int RunUploadFirmware(const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, UpdateIpcFirmware);
+    return RunUpload(camera, file, JobKind::Firmware, UpdateIpcFirmware);
 }
 
 int RunUploadOnvif(const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, UpdateIpcOnvifIps);
+    return RunUpload(camera, file, JobKind::AddressList, UpdateIpcOnvifIps);
 }
 
 }  // namespace orvane::cli

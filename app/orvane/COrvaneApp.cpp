@@ -31,15 +31,15 @@ bool COrvaneApp::InitInstance(int argc, char** argv)
         return false;
     }
 
-    if (m_bNoDisplay) {
+    if (noDisplay) {
         std::fprintf(stderr, "orvane: no display to show the window on\n");
         exitCode_ = 1;
         return false;
     }
     COrvaneDlg window;
-    m_pMainWnd = &window;
+    mainWindow = &window;
     window.exec();
-    m_pMainWnd = nullptr;
+    mainWindow = nullptr;
     return false;
 }
 

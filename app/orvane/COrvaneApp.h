@@ -19,10 +19,10 @@ public:
     int ExitInstance();
 
     // While the main window runs.
-    QWidget* m_pMainWnd = nullptr;
+    QWidget* mainWindow = nullptr;
     // Set when there is no display: an ordinary start then ends with code 1
     // instead of opening the main window.
-    bool m_bNoDisplay = false;
+    bool noDisplay = false;
 
 private:
     orvane::COrvaneModule module_;

@@ -2,7 +2,7 @@
 // and job reports, then hands over to the application's start-up.
 //
 // Without a display (no DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM or
-// -platform) the prompts go to stderr, so that a register run from a script,
+// -platform, or a DISPLAY whose server cannot be reached) the prompts go to stderr, so that a register run from a script,
 // or the plug-in check, still ends as it should.
 
 #include "app/orvane/COrvaneApp.h"
@@ -16,10 +16,29 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <xcb/xcb.h>
+
 #include <cstdlib>
 #include <cstring>
 
 namespace {
+
+bool IsSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Qt ends the process when the X server DISPLAY names cannot be reached,
+// before any of ours runs; a register run from a script must still do its
+// work, so such a server counts as no display at all.
+bool XServerReachable()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
 
 bool HasDisplay(int argc, char** argv)
 {
@@ -27,12 +46,9 @@ bool HasDisplay(int argc, char** argv)
         if (std::strcmp(argv[i], "-platform") == 0)
             return true;
     }
-    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0')
-            return true;
-    }
-    return false;
+    if (IsSet("QT_QPA_PLATFORM") || IsSet("WAYLAND_DISPLAY"))
+        return true;
+    return IsSet("DISPLAY") && XServerReachable();
 }
 
 // The application's name is the program file's name without its extension.
@@ -56,7 +72,7 @@ int RunWithoutDisplay(int argc, char** argv)
     orvane::StderrPrompt prompt;
     orvane::InstallOperatorPrompt(&prompt);
     COrvaneApp theApp;
-    theApp.m_bNoDisplay = true;
+    theApp.noDisplay = true;
     const int code = Run(theApp, argc, argv);
     orvane::InstallOperatorPrompt(nullptr);
     return code;

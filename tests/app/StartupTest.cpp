@@ -88,7 +88,7 @@ private slots:
         mainWindowsOpened = 0;
         driver->onDialog("COrvaneDlg", [this](QDialog* window) {
             ++mainWindowsOpened;
-            QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);  // Exit
+            QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         });
     }
     void cleanup() { driver.reset(); }

@@ -8,6 +8,9 @@
 #include "tests/support/Recorders.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <unistd.h>
@@ -16,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +85,12 @@ protected:
         return path;
     }
     std::string missing() const { return dir_ + "/missing.bin"; }
+    // A path in the folder, removed at the end, for the case to fill.
+    std::string place(const std::string& name)
+    {
+        files_.push_back(dir_ + "/" + name);
+        return files_.back();
+    }
 
 private:
     std::string dir_;
@@ -369,6 +380,62 @@ TEST_F(UploadFailure, FileOfTwoGibibytesIsRefusedBeforeConnecting)
     EXPECT_TRUE(reports.reports().empty());
     EXPECT_EQ(camera.acceptedAfter(150ms), 0u);
 }
+
+// A device, a pipe, a folder and a socket are no upload file: each is refused
+// as a file that cannot be read, at once, the connection closed without a
+// header. Reading /dev/zero never ends, and a pipe waits for a writer.
+struct OddFileCase {
+    const char* name;
+    std::function<bool(const char*, const char*)> upload;
+};
+
+void PrintTo(const OddFileCase& c, std::ostream* os) { *os << c.name; }
+
+class UploadOfOddFile : public TempFiles, public ::testing::WithParamInterface<OddFileCase> {};
+
+TEST_P(UploadOfOddFile, IsAReadErrorAndNeverBlocks)
+{
+    const std::string fifo = place("pipe.br");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = place("folder.br");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string socketPath = place("socket.br");
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    for (const std::string& path : {std::string("/dev/zero"), fifo, folder, socketPath}) {
+        FakeCamera camera(FakeCamera::Mode::Upload);
+        test::RecordingPrompt prompt;
+        test::RecordingReports reports;
+        // On a thread of its own, so that an upload that blocks fails the
+        // case instead of hanging the run.
+        auto done = std::make_shared<std::promise<bool>>();
+        std::future<bool> result = done->get_future();
+        std::thread([done, path, upload = GetParam().upload] {
+            done->set_value(upload(path.c_str(), kCamera));
+        }).detach();
+        if (result.wait_for(5s) != std::future_status::ready) {
+            ADD_FAILURE() << path << " blocked the upload";
+            continue;
+        }
+        EXPECT_FALSE(result.get()) << path;
+        EXPECT_EQ(prompt.messages(), std::vector<std::string>{"Read the File error"}) << path;
+        EXPECT_TRUE(reports.reports().empty()) << path;
+        auto connections = camera.waitForConnections(1);
+        ASSERT_EQ(connections.size(), 1u) << path;
+        EXPECT_TRUE(connections[0].header.empty()) << path;
+        EXPECT_TRUE(connections[0].sawClose) << path;
+    }
+    ::close(listener);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routines, UploadOfOddFile,
+                         ::testing::Values(OddFileCase{"Firmware", UpdateIpcKind4},
+                                           OddFileCase{"Onvif", UpdateIpcOnvifIps}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 }  // namespace
 }  // namespace orvane

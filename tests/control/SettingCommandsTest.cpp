@@ -3,6 +3,7 @@
 
 #include "control/CommandFrame.h"
 #include "control/SettingCommands.h"
+#include "tests/control/ArmedSendFault.h"
 #include "tests/control/FakeCamera.h"
 #include "tests/support/Recorders.h"
 
@@ -26,6 +27,16 @@ void ExpectFrame(const std::string& frame, const std::string& text)
     ASSERT_EQ(frame.size(), 4096u);
     EXPECT_EQ(frame.substr(0, text.size()), text);
     EXPECT_EQ(frame.find_first_not_of('\0', text.size()), std::string::npos) << "stray bytes after " << text;
+}
+
+// The connection carried exactly these frames, whole, and was closed.
+void ExpectFramesThenClose(const test::CameraConnection& got, const std::vector<std::string>& frames)
+{
+    ASSERT_EQ(got.frames.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        ExpectFrame(got.frames[i], frames[i]);
+    EXPECT_EQ(got.trailingBytes, 0u);
+    EXPECT_TRUE(got.sawClose);
 }
 
 // Records each message and whether the camera had already seen the
@@ -104,12 +115,7 @@ TEST_P(SettingsSent, CameraReceivesExactFramesThenCloseThenRestartMessage)
 
     auto connections = camera.waitForConnections(1);
     ASSERT_EQ(connections.size(), 1u);
-    const test::CameraConnection& got = connections[0];
-    ASSERT_EQ(got.frames.size(), c.frames.size());
-    for (size_t i = 0; i < c.frames.size(); ++i)
-        ExpectFrame(got.frames[i], c.frames[i]);
-    EXPECT_EQ(got.trailingBytes, 0u);
-    EXPECT_TRUE(got.sawClose);
+    ExpectFramesThenClose(connections[0], c.frames);
     EXPECT_EQ(prompt.messages, std::vector<std::string>{"IPC will restart"});
     EXPECT_EQ(prompt.closedBeforeMessage, std::vector<bool>{true});
 }
@@ -203,6 +209,53 @@ TEST(SetIpcKeyId, SendsOneFrameAndHoldsTheConnectionASecond)
     EXPECT_EQ(prompt.messages, std::vector<std::string>{"IPC will restart"});
     EXPECT_EQ(prompt.closedBeforeMessage, std::vector<bool>{true});
 }
+
+// A frame whose send fails: the camera has the frames before it and no
+// other, the connection is closed before the operator reads the failure, and
+// the failure names which frame it was.
+struct FailedFrameCase {
+    const char* name;
+    std::function<bool()> operation;
+    long failingSend;
+    std::vector<std::string> framesBefore;
+    const char* message;
+};
+
+void PrintTo(const FailedFrameCase& c, std::ostream* os) { *os << c.name; }
+
+class SettingsFailedFrame : public ::testing::TestWithParam<FailedFrameCase> {};
+
+TEST_P(SettingsFailedFrame, CameraHasOnlyTheFramesBeforeAndTheCloseComesFirst)
+{
+    const FailedFrameCase& c = GetParam();
+    FakeCamera camera(FakeCamera::Mode::Commands);
+    ObservingPrompt prompt(camera);
+    bool result = true;
+    {
+        test::ArmedSendFault fault(c.failingSend);
+        result = c.operation();
+    }
+    EXPECT_FALSE(result);
+
+    auto connections = camera.waitForConnections(1);
+    ASSERT_EQ(connections.size(), 1u);
+    ExpectFramesThenClose(connections[0], c.framesBefore);
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(prompt.closedBeforeMessage, std::vector<bool>{true});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, SettingsFailedFrame,
+    ::testing::Values(
+        FailedFrameCase{"UidFirst", [] { return SetIpcUid(kCamera, "ABCD-123456-EFGHIJKL"); }, 1, {},
+                        "Send Data error"},
+        FailedFrameCase{"UidClosing", [] { return SetIpcUid(kCamera, "ABCD-123456-EFGHIJKL"); }, 2,
+                        {"#3&4&ABCD-123456-EFGHIJKL#"}, "\xe5\x8f\x91\xe9\x80\x81\xe6\x95\xb0\xe6\x8d\xae\xe5\xa4\xb1\xe8\xb4\xa5"},
+        FailedFrameCase{"XYFirst", [] { return SetIpcXY(kCamera, 120, 45); }, 1, {}, "Send Data error"},
+        FailedFrameCase{"XYClosing", [] { return SetIpcXY(kCamera, 120, 45); }, 2, {"#3&3&120&45#"},
+                        "\xe5\x8f\x91\xe9\x80\x81\xe6\x95\xb0\xe6\x8d\xae\xe5\xa4\xb1\xe8\xb4\xa5"},
+        FailedFrameCase{"KeyIdOnly", [] { return SetIpcKeyId(kCamera, 7); }, 1, {}, "Send Data error"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 }  // namespace
 }  // namespace orvane

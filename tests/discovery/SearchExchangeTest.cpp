@@ -50,10 +50,11 @@ TEST_F(SearchExchangeTest, WaitingDatagramsCountAndOversizedOnesAreDropped)
     SendToSearchPort(Answer(4, 208));
     SendToSearchPort(Answer(1));  // repeated MAC
     auto start = Clock::now();
-    EXPECT_TRUE(SearchIpc());
+    SearchIpc();
     double took = SecondsOf(Clock::now() - start);
     EXPECT_GE(took, 1.9);
     EXPECT_LT(took, 3.0);
+    EXPECT_FALSE(TheSearchExchange().lastReport().cutShort) << "ended on a quiet gap";
 
     std::vector<std::string> macs;
     for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())

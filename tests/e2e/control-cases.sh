@@ -93,16 +93,17 @@ deaf-settings)
   echo "$took < 8" | bc | grep -q 1 || fail "two settings to a deaf camera took $took s"
   ;;
 deaf-upload)
-  # An address list too big for the buffers: the send stalls and the
-  # upload gives up once a chunk has waited its 5 s, even though the camera
-  # still takes a byte now and then (zero-window probes).
+  # An address list too big for the buffers of a camera that never reads:
+  # its kernel still takes a little now and then while it squeezes its
+  # receive queue (about 50 KB over some 10 s here), and the upload gives up
+  # once nothing at all has moved for the 5 s send time-out.
   head -c $((1024 * 1024)) /dev/urandom > "$work/onvif_ips.txt"
   start=$(date +%s.%N)
   run "--camera ip=$cam,port=deaf" upload-onvif "$cam" "$work/onvif_ips.txt"
   took=$(echo "$(date +%s.%N) - $start" | bc)
   expect_rc 1
   expect_stderr "Send Data error"
-  echo "$took >= 5 && $took < 12" | bc | grep -q 1 || fail "gave up after $took s"
+  echo "$took >= 5 && $took < 30" | bc | grep -q 1 || fail "gave up after $took s"
   ;;
 upload-file-shrinks)
   # The file loses its tail while the upload runs: the upload stops with

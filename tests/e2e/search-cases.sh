@@ -126,6 +126,22 @@ port-busy)
     [ "$(wc -l < "$ORVANE_LAN_DIR/first.out")" -eq 1 ] || { echo "first search lost its camera" >&2; exit 1; }
   ' _ "$cli"
   ;;
+cut-short)
+  # A camera that answers every 100 ms for 40 s: the search ends at its
+  # 30 s bound, lists the camera, and says it was cut short.
+  err=$(mktemp)
+  out=$(lan --sim "--camera ip=10.77.0.11,mac=000000000001,every-ms=100,for-ms=40000" -- "$cli" search 2> "$err")
+  said=$(cat "$err")
+  rm -f "$err"
+  [ "$(cut -f2 <<<"$out")" = 10.77.0.11 ] || fail "list: $out"
+  grep -q "30 s bound" <<<"$said" || fail "stderr does not say the search was cut: $said"
+  # A search that ends on a quiet gap says nothing.
+  err=$(mktemp)
+  lan --sim "--camera ip=10.77.0.11,mac=000000000001" -- "$cli" search > /dev/null 2> "$err"
+  said=$(cat "$err")
+  rm -f "$err"
+  ! grep -q "bound" <<<"$said" || fail "a whole search said it was cut: $said"
+  ;;
 many-cameras)
   out=$(lan --addresses 200 --sim "--cameras 1000 --addresses $(seq -s, -f "10.77.0.%g" 11 210)" -- "$cli" search)
   [ "$(echo "$out" | wc -l)" -eq 1000 ] || fail "found $(echo "$out" | wc -l) of 1000"

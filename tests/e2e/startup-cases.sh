@@ -94,6 +94,22 @@ case "$case_name" in
     [ -d "$registry/k.AppID" ] || fail "unregister removed AppID itself"
     [ -z "$(ls "$registry/k.AppID")" ] || fail "unregister left $(ls "$registry/k.AppID")"
     ;;
+  register-unreachable-display)
+    # DISPLAY names a server that is not there: the switches still do their
+    # work, silently, and the window run says why it cannot open.
+    "$build/bin/regsvr" --user "$build/lib/libvidra.so"
+    DISPLAY=:87 "$orvane" /RegServer >"$ORVANE_LAN_DIR/out" 2>&1 && rc=0 || rc=$?
+    [ "$rc" = 0 ] || fail "register exit code $rc: $(cat "$ORVANE_LAN_DIR/out")"
+    [ ! -s "$ORVANE_LAN_DIR/out" ] || fail "register printed: $(cat "$ORVANE_LAN_DIR/out")"
+    [ -s "$registry/k.AppID/k.Orvane.EXE/v.AppID" ] || fail "register wrote no AppID"
+    DISPLAY=:87 "$orvane" /UnregServer >"$ORVANE_LAN_DIR/out" 2>&1 && rc=0 || rc=$?
+    [ "$rc" = 0 ] || fail "unregister exit code $rc: $(cat "$ORVANE_LAN_DIR/out")"
+    [ ! -s "$ORVANE_LAN_DIR/out" ] || fail "unregister printed: $(cat "$ORVANE_LAN_DIR/out")"
+    [ -z "$(ls "$registry/k.AppID")" ] || fail "unregister left $(ls "$registry/k.AppID")"
+    DISPLAY=:87 "$orvane" 2>"$ORVANE_LAN_DIR/out" && rc=0 || rc=$?
+    [ "$rc" = 1 ] || fail "window run exit code $rc"
+    grep -q 'no display' "$ORVANE_LAN_DIR/out" || fail "window run said: $(cat "$ORVANE_LAN_DIR/out")"
+    ;;
   installed)
     prefix="$ORVANE_LAN_DIR/prefix"
     cmake --install "$build" --prefix "$prefix" >/dev/null || fail "install failed"

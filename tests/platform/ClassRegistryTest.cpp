@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -300,6 +306,35 @@ TEST_F(ClassRegistryTest, ALayerOthersCanWriteIsRefusedWithALineOnStderr)
     EXPECT_TRUE(registry_.keyExists("CLSID\\{S}\\InprocServer32"));
     EXPECT_EQ(registry_.createKey("Mine"), RegistryStatus::Unsafe);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("orvane-registry refused"), std::string::npos);
+}
+
+// A value that is a FIFO, a device or a folder is no value: the read says
+// NotFound at once instead of waiting for a writer or reading a device.
+TEST_F(ClassRegistryTest, ValueThatIsNoPlainFileReadsAsMissingWithoutBlocking)
+{
+    ASSERT_EQ(registry_.createKey("CLSID"), RegistryStatus::Ok);
+    const fs::path key = dataHome_ / "orvane-registry" / "HKEY_CLASSES_ROOT" / "k.CLSID";
+    ASSERT_EQ(::mkfifo((key / "v.").c_str(), 0644), 0);
+    fs::create_directory(key / "v.Folder");
+    const bool haveDevice = ::mknod((key / "v.Device").c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+
+    for (const char* name : {"", "Folder", "Device"}) {
+        if (std::string(name) == "Device" && !haveDevice)
+            continue;
+        auto query = std::async(std::launch::async, [name] {
+            char buffer[64] = "untouched";
+            return ClassRegistry().queryValue("CLSID", name, buffer, sizeof buffer);
+        });
+        if (query.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+            // Let the blocked open go before failing, so the case ends.
+            int writer = ::open((key / "v.").c_str(), O_WRONLY | O_NONBLOCK);
+            ADD_FAILURE() << "reading value '" << name << "' blocked";
+            query.wait();
+            ::close(writer);
+            continue;
+        }
+        EXPECT_EQ(query.get(), RegistryStatus::NotFound) << name;
+    }
 }
 
 }  // namespace

@@ -23,6 +23,37 @@ SearchAnswer Decode(const std::vector<uint8_t>& datagram)
     return answer;
 }
 
+// The text at offset, up to its first zero byte, which must come before end.
+std::string TextAt(const std::vector<uint8_t>& datagram, size_t offset, size_t end)
+{
+    std::string text;
+    size_t i = offset;
+    for (; i < end && datagram[i] != 0; ++i)
+        text += static_cast<char>(datagram[i]);
+    EXPECT_LT(i, end) << "no zero byte ends the text at " << offset;
+    return text;
+}
+
+// Offsets as the cameras put them, written out here rather than taken from
+// the decoder's constants, so that a shift in both still shows.
+TEST(SimAnswer, FieldsSitAtTheCamerasOffsets)
+{
+    SimCamera camera;
+    std::string error;
+    ASSERT_TRUE(ParseSimCamera("ip=10.77.0.11,mac=00:1A:2b:3c:4d:5e,version=V2.4.3,xy=120&45,"
+                                "uid=ABCDEFGHIJKLMNOPQRSTUVW,keyid=-7",
+                                camera, error));
+    const std::vector<uint8_t> datagram = BuildAnswer(camera);
+    ASSERT_EQ(datagram.size(), 208u);
+    EXPECT_EQ(std::vector<uint8_t>(datagram.begin() + 23, datagram.begin() + 29),
+              (std::vector<uint8_t>{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}));
+    EXPECT_EQ(std::vector<uint8_t>(datagram.begin() + 156, datagram.begin() + 160),
+              (std::vector<uint8_t>{0xf9, 0xff, 0xff, 0xff}));  // -7, least significant byte first
+    EXPECT_EQ(TextAt(datagram, 164, 174), "V2.4.3");
+    EXPECT_EQ(TextAt(datagram, 174, 184), "120&45");
+    EXPECT_EQ(TextAt(datagram, 184, 208), "ABCDEFGHIJKLMNOPQRSTUVW");
+}
+
 TEST(SimAnswer, DecodesBackToTheCamera)
 {
     SimCamera camera;
@@ -52,7 +83,7 @@ TEST(SimAnswer, LengthAndFillShapeTheDatagram)
     camera.fill = AnswerFill::FullSlots;
     camera.version = "V1";
     std::vector<uint8_t> full = BuildAnswer(camera);
-    for (size_t i = kAnswerVersionOffset; i < kSearchAnswerSize; ++i)
+    for (size_t i = 164; i < 208; ++i)
         EXPECT_NE(full[i], 0) << "offset " << i;
 }
 

@@ -121,7 +121,7 @@ private slots:
         driver->onDialog("CAddDlg", [](QDialog* dialog) {
             auto* add = static_cast<CAddDlg*>(dialog);
             add->addressControl()->setText(QStringLiteral("10.77.0.99"));
-            add->OnOK();
+            QTest::mouseClick(add->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         window->OnAdd();
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.77.0.99"});
@@ -173,16 +173,16 @@ private slots:
         driver->onDialog("CSetDlg", [](QDialog* dialog) {
             auto* set = static_cast<CSetDlg*>(dialog);
             set->addressControl()->setText(QStringLiteral("10.77.0.60"));
-            Press(set, "c1011");
+            Press(set, "ipSetButton");
             set->macEdit()->setText(QStringLiteral("001A2B3C4D60"));
-            Press(set, "c1012");
+            Press(set, "macSetButton");
             set->xEdit()->setText(QStringLiteral("499"));
             set->yEdit()->setText(QStringLiteral("99"));
-            Press(set, "c1017");
+            Press(set, "xySetButton");
             set->uidEdit()->setText(QStringLiteral("ORVLAN00000000000060"));
-            Press(set, "c1021");
+            Press(set, "uidSetButton");
             set->keyIdEdit()->setText(QStringLiteral("12"));
-            Press(set, "c1024");
+            Press(set, "keyIdSetButton");
             set->OnSetAll();
             set->reject();
         });
@@ -207,7 +207,7 @@ private slots:
         window->OnSearch();
         driver->onDialog("CSetDlg", [](QDialog* dialog) {
             auto* set = static_cast<CSetDlg*>(dialog);
-            Press(set, "c1024");
+            Press(set, "keyIdSetButton");
             set->reject();
         });
         clickRow(2);  // 10.77.0.13 refuses command connections

@@ -36,21 +36,29 @@ void AddRows(COrvaneDlg& window, int count)
     }
 }
 
-// Types text into the add window's address fields as the operator would, or
-// presses OK on an empty control when text is empty.
+// Types text into the add window's address fields as the operator would,
+// from the first field on.
+void TypeAddress(CAddDlg* add, const QString& typed)
+{
+    add->addressControl()->findChildren<QLineEdit*>().value(0)->setFocus();
+    for (QChar c : typed)
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+// Types the text, then clicks OK (on an empty control when text is empty) or Cancel.
 void AnswerAddWindow(ModalDriver& driver, const QString& typed, bool cancel = false)
 {
     driver.onDialog("CAddDlg", [typed, cancel](QDialog* dialog) {
         auto* add = static_cast<CAddDlg*>(dialog);
-        QLineEdit* field = add->addressControl()->findChildren<QLineEdit*>().value(0);
-        field->setFocus();
-        for (QChar c : typed)
-            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        if (cancel)
-            add->reject();
-        else
-            add->OnOK();
+        TypeAddress(add, typed);
+        QTest::mouseClick(add->findChild<QPushButton*>(cancel ? "cancelButton" : "okButton"), Qt::LeftButton);
     });
+}
+
+// Clicks the window's push button of this name, as the operator would.
+void Click(QWidget& window, const char* button)
+{
+    QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
 QPoint RowCentre(QTreeWidget* view, int row)
@@ -91,16 +99,16 @@ private slots:
     void opensWithCaptionsAndEmptyList()
     {
         QCOMPARE(window->windowTitle(), QStringLiteral("Orvane-V3.302V"));
-        QCOMPARE(window->findChild<QPushButton*>("c1002")->text(), QStringLiteral("Search"));
-        QCOMPARE(window->findChild<QPushButton*>("c1004")->text(), QStringLiteral("Add"));
-        QCOMPARE(window->findChild<QPushButton*>("c1003")->text(), QStringLiteral("Delete"));
-        QCOMPARE(window->findChild<QPushButton*>("c1")->text(), QStringLiteral("Exit"));
-        QVERIFY(window->findChild<QPushButton*>("c1")->isDefault());
+        QCOMPARE(window->findChild<QPushButton*>("searchButton")->text(), QStringLiteral("Search"));
+        QCOMPARE(window->findChild<QPushButton*>("addButton")->text(), QStringLiteral("Add"));
+        QCOMPARE(window->findChild<QPushButton*>("deleteButton")->text(), QStringLiteral("Delete"));
+        QCOMPARE(window->findChild<QPushButton*>("exitButton")->text(), QStringLiteral("Exit"));
+        QVERIFY(window->findChild<QPushButton*>("exitButton")->isDefault());
         QCOMPARE(window->findChild<QLabel*>("captionLabel")->text(), QStringLiteral("IP Camera\uff1a"));
-        QVERIFY(!window->findChild<QWidget*>("c2")->isVisible());
-        QVERIFY(!window->findChild<QWidget*>("c2")->isEnabled());
-        QVERIFY(!window->findChild<QWidget*>("c1005")->isVisible());
-        QVERIFY(!window->findChild<QWidget*>("c1020")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("cancelButton")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("cancelButton")->isEnabled());
+        QVERIFY(!window->findChild<QWidget*>("registerButton")->isVisible());
+        QVERIFY(!window->findChild<QWidget*>("previewPlace")->isVisible());
         QCOMPARE(window->listView()->topLevelItemCount(), 0);
         QCOMPARE(window->currentRow(), -1);
     }
@@ -109,9 +117,9 @@ private slots:
     {
         AddRows(*window, 3);
         window->listView()->topLevelItem(1)->setSelected(true);
-        window->OnDelete();
+        Click(*window, "deleteButton");
         AnswerAddWindow(*driver, QStringLiteral("10.1.2.3"));
-        window->OnAdd();
+        Click(*window, "addButton");
         QCOMPARE(Column(window->listView(), 0), (QStringList{"1", "3", "3"}));
         QCOMPARE(Row(window->listView(), 2),
                  (QStringList{"3", "10.1.2.3", "?", "?", "0", "0", "?", "1"}));
@@ -120,11 +128,11 @@ private slots:
     void deleteRemovesExactlyTheSelectedRows()
     {
         AddRows(*window, 4);
-        window->OnDelete();
+        Click(*window, "deleteButton");
         QCOMPARE(window->listView()->topLevelItemCount(), 4);
         for (int row : {0, 2, 3})
             window->listView()->topLevelItem(row)->setSelected(true);
-        window->OnDelete();
+        Click(*window, "deleteButton");
         QCOMPARE(Column(window->listView(), 1), QStringList{"10.0.0.2"});
     }
 
@@ -132,7 +140,7 @@ private slots:
     {
         // OK on an empty control: the message, the window ends, no row.
         AnswerAddWindow(*driver, QString());
-        window->OnAdd();
+        Click(*window, "addButton");
         QCOMPARE(driver->boxTexts(), QStringList{"Please Enter IP"});
         QCOMPARE(driver->boxes.value(0).caption, QCoreApplication::applicationName());
         QVERIFY(driver->boxes.value(0).owned);
@@ -140,18 +148,18 @@ private slots:
 
         // Only the first field: the others read as 0.
         AnswerAddWindow(*driver, QStringLiteral("192"));
-        window->OnAdd();
+        Click(*window, "addButton");
         QCOMPARE(Column(window->listView(), 1), QStringList{"192.0.0.0"});
 
         // Typed and cancelled, then opened again: empty, and nothing added.
         AnswerAddWindow(*driver, QStringLiteral("10.9.9.9"), true);
-        window->OnAdd();
+        Click(*window, "addButton");
         bool blankOnSecondOpening = false;
         driver->onDialog("CAddDlg", [&blankOnSecondOpening](QDialog* dialog) {
             blankOnSecondOpening = static_cast<CAddDlg*>(dialog)->addressControl()->isBlank();
             dialog->reject();
         });
-        window->OnAdd();
+        Click(*window, "addButton");
         QVERIFY(blankOnSecondOpening);
         QCOMPARE(window->listView()->topLevelItemCount(), 1);
     }
@@ -176,6 +184,97 @@ private slots:
         QCOMPARE(driver->menus.size(), 1);
         QCOMPARE(driver->menus[0], (QStringList{"Link(720P)", "Link(1080P)", "Update", "Set",
                                                 "Reg Activex (disabled)", "UpdateOnvifIps"}));
+    }
+
+    void onlyTheMouseOpensTheRowMenu()
+    {
+        AddRows(*window, 4);
+        QTreeWidget* view = window->listView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, RowCentre(view, 1));
+        view->setCurrentItem(view->topLevelItem(2));
+        // The keyboard's menu key goes to the focused list; the viewport
+        // never gets one from Qt, but a menu there must not open either.
+        for (QWidget* target : {static_cast<QWidget*>(view), view->viewport()}) {
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, RowCentre(view, 2),
+                                    view->viewport()->mapToGlobal(RowCentre(view, 2)));
+            QApplication::sendEvent(target, &event);
+        }
+        QTest::qWait(30);
+        QCOMPARE(driver->menus.size(), 0);
+        QCOMPARE(window->currentRow(), 1);
+    }
+
+    void enterPressesTheFocusedButtonElseExit()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        AddRows(*window, 2);
+        window->listView()->topLevelItem(0)->setSelected(true);
+        auto* deleteButton = window->findChild<QPushButton*>("deleteButton");
+        deleteButton->setFocus();
+        QTest::keyClick(deleteButton, Qt::Key_Return);
+        QCOMPARE(window->listView()->topLevelItemCount(), 1);
+        QVERIFY(window->isVisible());
+
+        bool addOpened = false;
+        driver->onDialog("CAddDlg", [&addOpened](QDialog* dialog) {
+            addOpened = true;
+            dialog->reject();
+        });
+        auto* addButton = window->findChild<QPushButton*>("addButton");
+        addButton->setFocus();
+        QTest::keyClick(addButton, Qt::Key_Enter);
+        QVERIFY(addOpened);
+        QVERIFY(window->isVisible());
+
+        // No push button has the focus: Enter goes to Exit.
+        window->listView()->setFocus();
+        QTest::keyClick(window->listView(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+    }
+
+    void enterInTheAddWindowPressesTheFocusedButtonElseOk()
+    {
+        // Cancel has the focus: nothing is added.
+        driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            auto* add = static_cast<CAddDlg*>(dialog);
+            TypeAddress(add, QStringLiteral("10.2.3.4"));
+            auto* cancel = add->findChild<QPushButton*>("cancelButton");
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        });
+        Click(*window, "addButton");
+        QCOMPARE(window->listView()->topLevelItemCount(), 0);
+
+        // Enter in the address field: OK.
+        driver->onDialog("CAddDlg", [](QDialog* dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            TypeAddress(static_cast<CAddDlg*>(dialog), QStringLiteral("10.2.3.4"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        Click(*window, "addButton");
+        QCOMPARE(Column(window->listView(), 1), QStringList{"10.2.3.4"});
+    }
+
+    void aboutOpensFromTheWindowsOwnMenuAndItsButtonClosesIt()
+    {
+        QStringList shown;
+        driver->onDialog("CAboutDlg", [&shown](QDialog* dialog) {
+            shown << dialog->windowTitle();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+            shown << (dialog->isVisible() ? "still open" : "closed");
+        });
+        driver->chooseMenuItem(QStringLiteral("\u5173\u4e8e Orvane(&A)..."));
+        // A right-click on the window itself, below the buttons and away from the list.
+        const QPoint at(5, window->height() - 5);
+        QVERIFY(window->childAt(at) == nullptr || !window->listView()->isAncestorOf(window->childAt(at)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
+        QApplication::sendEvent(window.get(), &event);
+        QCOMPARE(driver->menus, (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)...")}}));
+        QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
+        QVERIFY(window->isVisible());
     }
 
     void cancelledFileChoiceStartsNoUpload()
@@ -203,7 +302,7 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_Escape);
         window->close();
         QVERIFY(window->isVisible());
-        window->OnOK();
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QVERIFY(!window->isVisible());
         QCOMPARE(window->result(), int(QDialog::Accepted));
     }

@@ -4,6 +4,7 @@
 // and the CloseStream calls of Exit and of a close request. The plug-in
 // writes its calls to VIDRA_LOG.
 
+#include "platform/ClassRegistry.h"
 #include "preview/PluginRegistration.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/PluginTestSupport.h"
@@ -12,16 +13,43 @@
 #include "vidra/VidraApi.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 namespace {
+
+// Points the process's stderr at a file for its life.
+class StderrToFile {
+public:
+    explicit StderrToFile(const QString& path) : saved_(::dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        const int fd = ::open(path.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~StderrToFile()
+    {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    StderrToFile(const StderrToFile&) = delete;
+    StderrToFile& operator=(const StderrToFile&) = delete;
+
+private:
+    int saved_;
+};
 
 QStringList Calls(const QString& log)
 {
@@ -45,9 +73,18 @@ QStringList Calls(const QString& log)
 class PreviewHostTest : public QObject {
     Q_OBJECT
     UiTestSetup setup;
-    QTemporaryDir data;
+    std::unique_ptr<QTemporaryDir> data;
     QString log;
     std::unique_ptr<COrvaneDlg> window;
+
+    QString dataPath(const char* name) const { return data->filePath(QString::fromLatin1(name)); }
+    static std::string ServerKey(const char* classId) { return std::string("CLSID\\") + classId + "\\InprocServer32"; }
+    static QString RegisteredServer(const char* classId)
+    {
+        char path[4096] = {};
+        orvane::ClassRegistry().queryValue(ServerKey(classId), "", path, sizeof path);
+        return QString::fromUtf8(path);
+    }
 
     void openWindow()
     {
@@ -58,31 +95,35 @@ class PreviewHostTest : public QObject {
     void link(int row, int command) { ClickRowAndCommand(*window, row, command); }
 
 private slots:
-    void initTestCase()
+    // Every case: a registry of its own with the plug-in registered, and a
+    // log of its own.
+    void init()
     {
-        QVERIFY(data.isValid());
-        setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
-        log = data.filePath(QStringLiteral("vidra.log"));
+        data = std::make_unique<QTemporaryDir>();
+        QVERIFY(data->isValid());
+        setenv("XDG_DATA_HOME", data->path().toUtf8().constData(), 1);
+        log = dataPath("vidra.log");
         setenv("VIDRA_LOG", log.toUtf8().constData(), 1);
+        QVERIFY(RegisterBuiltPlugin());
+        QVERIFY(orvane::IsPluginRegistered());
     }
-    void cleanup() { window.reset(); }
+    void cleanup()
+    {
+        window.reset();
+        data.reset();
+    }
 
     void withoutThePluginTheWindowStillWorks()
     {
+        setenv("XDG_DATA_HOME", dataPath("empty").toUtf8().constData(), 1);
         QVERIFY(!orvane::IsPluginRegistered());
         openWindow();
         QCOMPARE(window->preview().window(), nullptr);
         window->AddCameraRow("127.0.0.1", "001122334455", "V2.4.3", 1, 1, "U", "1");
         link(0, COrvaneDlg::kLink1080P);
-        window->OnOK();
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(Calls(log), QStringList{});
-    }
-
-    void registerThePlugin()
-    {
-        QVERIFY(RegisterBuiltPlugin());
-        QVERIFY(orvane::IsPluginRegistered());
     }
 
     void controlSitsHiddenAtItsPlaceUntilTheFirstLink()
@@ -91,7 +132,7 @@ private slots:
         QWidget* control = window->preview().window();
         QVERIFY(control != nullptr);
         QCOMPARE(control->parentWidget(), window.get());
-        QCOMPARE(control->geometry(), window->findChild<QWidget*>("c1020")->geometry());
+        QCOMPARE(control->geometry(), window->findChild<QWidget*>("previewPlace")->geometry());
         QVERIFY(control->isHidden());
         window->AddCameraRow("127.0.0.1", "001122334455", "V3.1.0", 1, 1, "U", "1");
         link(0, COrvaneDlg::kLink720P);
@@ -127,7 +168,7 @@ private slots:
     void exitWithoutAPreviewClosesTheStreamOnce()
     {
         openWindow();
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("exitButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(Calls(log), QStringList{"CloseStream"});
     }
@@ -149,12 +190,49 @@ private slots:
         QCOMPARE(Calls(log).size(), 4);
     }
 
-    void regActivexLeavesThePluginRegistered()
+    void regActivexRewritesAStaleRegistration()
     {
+        // As after the plug-in moved: both classes name a file that is gone,
+        // and the ProgID is missing.
+        const QString stale = dataPath("moved/libvidra.so");
+        for (const char* classId : {VIDRA_SERVER_CLSID, VIDRA_CONTROL_CLSID})
+            QCOMPARE(orvane::ClassRegistry().setValue(ServerKey(classId), "", stale.toStdString()),
+                     orvane::RegistryStatus::Ok);
+        QCOMPARE(orvane::ClassRegistry().deleteTree(VIDRA_PROGID), orvane::RegistryStatus::Ok);
+        QVERIFY(!orvane::IsPluginServerPresent());
+
         openWindow();
         window->OnCommand(COrvaneDlg::kRegActivex);
+
+        const QString built = QFileInfo(QStringLiteral(VIDRA_LIBRARY_PATH)).canonicalFilePath();
+        for (const char* classId : {VIDRA_SERVER_CLSID, VIDRA_CONTROL_CLSID})
+            QCOMPARE(QFileInfo(RegisteredServer(classId)).canonicalFilePath(), built);
         QVERIFY(orvane::IsPluginRegistered());
         QVERIFY(orvane::IsPluginServerPresent());
+    }
+
+    void aRegistrationNamingAGoneLibraryIsOneLineOnStderr()
+    {
+        const QString gone = dataPath("gone/libvidra.so");
+        QCOMPARE(orvane::ClassRegistry().setValue(ServerKey(CTarnFFMpeg::kClassId), "", gone.toStdString()),
+                 orvane::RegistryStatus::Ok);
+
+        const QString said = dataPath("stderr.txt");
+        {
+            StderrToFile capture(said);
+            openWindow();
+        }
+        QCOMPARE(window->preview().window(), nullptr);
+        QFile file(said);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QByteArrayList naming;
+        for (const QByteArray& line : text.split('\n')) {
+            if (line.contains(gone.toUtf8()))
+                naming << line;
+        }
+        QCOMPARE(naming.size(), 1);
+        QVERIFY2(naming[0].contains("cannot create the video control"), text.constData());
     }
 };
 

@@ -71,11 +71,11 @@ private slots:
         QCOMPARE(window->keyIdEdit()->text(), QStringLiteral("7"));
         QCOMPARE(window->findChild<QLabel*>("noteLabel")->text(),
                  QStringLiteral("Note\uff1aThe IPC will  automatically restart  after setting "));
-        for (const char* name : {"c1011", "c1012", "c1017", "c1021", "c1024"})
+        for (const char* name : {"ipSetButton", "macSetButton", "xySetButton", "uidSetButton", "keyIdSetButton"})
             QCOMPARE(window->findChild<QPushButton*>(name)->text(), QStringLiteral("Set"));
-        QCOMPARE(window->findChild<QPushButton*>("c1")->text(), QStringLiteral("OK"));
-        QCOMPARE(window->findChild<QPushButton*>("c2")->text(), QStringLiteral("Cancel"));
-        auto* setAll = window->findChild<QPushButton*>("c1014");
+        QCOMPARE(window->findChild<QPushButton*>("okButton")->text(), QStringLiteral("OK"));
+        QCOMPARE(window->findChild<QPushButton*>("cancelButton")->text(), QStringLiteral("Cancel"));
+        auto* setAll = window->findChild<QPushButton*>("setAllButton");
         QVERIFY(setAll->isHidden());
         QVERIFY(!setAll->isEnabled());
     }
@@ -105,7 +105,7 @@ private slots:
         auto window = OpenWindow();
         window->xEdit()->setText(x);
         window->yEdit()->setText(y);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1017"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("xySetButton"), Qt::LeftButton);
         QCOMPARE(driver->boxTexts(), QStringList{message});
         if (message != QLatin1String("IPC will restart")) {
             QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(0));
@@ -136,7 +136,7 @@ private slots:
         FakeCamera camera(FakeCamera::Mode::Commands);
         auto window = OpenWindow();
         window->macEdit()->setText(mac);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1012"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("macSetButton"), Qt::LeftButton);
         if (!sent) {
             QCOMPARE(driver->boxTexts(), QStringList{"The MAC IS ERROR"});
             QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(0));
@@ -168,7 +168,7 @@ private slots:
         const std::string uid(static_cast<size_t>(length), 'U');
         window->uidEdit()->setMaxLength(32767);
         window->uidEdit()->setText(QString::fromStdString(uid));
-        QTest::mouseClick(window->findChild<QPushButton*>("c1021"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("uidSetButton"), Qt::LeftButton);
         if (!sent) {
             QCOMPARE(driver->boxTexts(), QStringList{"The UID IS ERROR"});
             QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(0));
@@ -193,7 +193,7 @@ private slots:
         FakeCamera camera(FakeCamera::Mode::Commands);
         auto window = OpenWindow();
         window->keyIdEdit()->setText(typed);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1024"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("keyIdSetButton"), Qt::LeftButton);
         QCOMPARE(driver->boxTexts(), QStringList{"IPC will restart"});
         QCOMPARE(FrameTexts(camera.waitForConnections(1)[0]),
                  std::vector<std::string>{"#3&5&" + std::to_string(keyId) + "#"});
@@ -220,7 +220,7 @@ private slots:
         const QList<QLineEdit*> edits = control->findChildren<QLineEdit*>();
         for (int i = 0; i < fields.size(); ++i)
             edits[i]->setText(fields[i]);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1011"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("ipSetButton"), Qt::LeftButton);
         QCOMPARE(driver->boxTexts(), QStringList{"IPC will restart"});
         QCOMPARE(FrameTexts(camera.waitForConnections(1)[0]),
                  (std::vector<std::string>{"#3&1&" + sent.toStdString() + "#", "#3&0&(null)#"}));
@@ -232,8 +232,8 @@ private slots:
         FakeCamera camera(FakeCamera::Mode::Commands);  // listens on 127.0.0.1 only
         auto window = OpenWindow();
         window->addressControl()->setText(QStringLiteral("127.0.0.2"));
-        QTest::mouseClick(window->findChild<QPushButton*>("c1011"), Qt::LeftButton);
-        QTest::mouseClick(window->findChild<QPushButton*>("c1017"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("ipSetButton"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("xySetButton"), Qt::LeftButton);
         const auto connections = camera.waitForConnections(2);
         QCOMPARE(FrameTexts(connections[0])[0], std::string("#3&1&127.0.0.2#"));
         QCOMPARE(FrameTexts(connections[1]), (std::vector<std::string>{"#3&3&120&45#", "#3&0&127.0.0.1#"}));
@@ -259,18 +259,40 @@ private slots:
         FakeCamera camera(FakeCamera::Mode::Commands);
         auto window = OpenWindow();
         window->xEdit()->setText(QStringLiteral("x"));
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(driver->boxTexts(), QStringList{"Please enter an integer."});
         QVERIFY2(window->isVisible(), "OK with an X that is no number keeps the window open");
         window->xEdit()->setText(QStringLiteral("300"));
-        QTest::mouseClick(window->findChild<QPushButton*>("c1"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(window->result(), int(QDialog::Accepted));
         QCOMPARE(window->x, 300);
 
         auto second = OpenWindow();
-        QTest::mouseClick(second->findChild<QPushButton*>("c2"), Qt::LeftButton);
+        QTest::mouseClick(second->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QCOMPARE(second->result(), int(QDialog::Rejected));
         QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(0));
+    }
+
+    void enterPressesTheFocusedButtonElseOk()
+    {
+        FakeCamera camera(FakeCamera::Mode::Commands);
+        auto window = OpenWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* setXy = window->findChild<QPushButton*>("xySetButton");
+        setXy->setFocus();
+        QTest::keyClick(setXy, Qt::Key_Return);
+        QCOMPARE(driver->boxTexts(), QStringList{"IPC will restart"});
+        QVERIFY(window->isVisible());
+        QCOMPARE(FrameTexts(camera.waitForConnections(1)[0]),
+                 (std::vector<std::string>{"#3&3&120&45#", "#3&0&127.0.0.1#"}));
+
+        // Focus in a field: Enter is OK, which sends nothing.
+        window->yEdit()->setFocus();
+        QTest::keyClick(window->yEdit(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+        QCOMPARE(camera.acceptedAfter(kNoConnection), size_t(1));
     }
 
     void setCommandOpensTheWindowOnTheClickedRow()
@@ -291,7 +313,7 @@ private slots:
             opened << QString::fromStdString(set->cameraAddress) << set->addressControl()->text()
                    << set->macEdit()->text() << set->xEdit()->text() << set->yEdit()->text()
                    << set->uidEdit()->text() << set->keyIdEdit()->text();
-            for (const char* button : {"c1012", "c1021", "c1017"})
+            for (const char* button : {"macSetButton", "uidSetButton", "xySetButton"})
                 QTest::mouseClick(set->findChild<QPushButton*>(button), Qt::LeftButton);
             set->reject();
         });

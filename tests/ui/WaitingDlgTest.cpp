@@ -21,7 +21,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <future>
+#include <thread>
 
 using orvane::test::FakeCamera;
 using orvane::test::UploadAnswer;
@@ -64,6 +66,26 @@ public:
 private:
     int fd_ = -1;
     bool bound_ = false;
+};
+
+// Passes reports on to the windows' own sink, counting those that have
+// started on their way, so that a case knows a worker's report is queued.
+class CountingSink : public orvane::JobReportSink {
+public:
+    explicit CountingSink(orvane::JobReportSink& next) : next_(next) { previous_ = orvane::InstallJobReportSink(this); }
+    ~CountingSink() override { orvane::InstallJobReportSink(previous_); }
+    CountingSink(const CountingSink&) = delete;
+    CountingSink& operator=(const CountingSink&) = delete;
+    bool deliver(unsigned message, long wParam, long lParam, orvane::Delivery delivery) override
+    {
+        ++entered;
+        return next_.deliver(message, wParam, lParam, delivery);
+    }
+    std::atomic<int> entered{0};
+
+private:
+    orvane::JobReportSink& next_;
+    orvane::JobReportSink* previous_ = nullptr;
 };
 
 }  // namespace
@@ -131,7 +153,7 @@ private slots:
         auto* window = new CWaitingDlg;
         bool stillOpen = false;
         QTimer::singleShot(400, window, [&] {
-            window->findChild<QPushButton*>("c1")->click();
+            window->findChild<QPushButton*>("okButton")->click();
             QTest::keyClick(window, Qt::Key_Escape);
             window->close();
             stillOpen = window->isVisible() && g_bRunning;
@@ -191,6 +213,34 @@ private slots:
         }
     }
 
+    void reportsQueuedForAWindowThatClosesAreDropped()
+    {
+        CountingSink counting(setup.reports);
+        auto* window = new CWaitingDlg;
+        g_hWaitingWnd.publish(window);
+        // Queued, and a worker waiting for its progress report to be handled.
+        QVERIFY(orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::Firmware)));
+        QVERIFY(orvane::PostJobReport(orvane::kMsgJobProgress, -1, 0));
+        auto fromWorker = std::async(std::launch::async, [] {
+            return orvane::ReportJob(orvane::JobReport::Progress(orvane::JobKind::Firmware, 500));
+        });
+        while (counting.entered.load() < 3)
+            std::this_thread::yield();
+        // The worker's post happens just after it is counted; no event is
+        // handled meanwhile, since this thread does not go back to the loop.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const QSignalSpy moves(window->progressBar(), &QProgressBar::valueChanged);
+        delete window;
+        QCOMPARE(g_hWaitingWnd.get(), nullptr);
+        QVERIFY2(fromWorker.wait_for(std::chrono::seconds(2)) == std::future_status::ready,
+                 "the worker still waits for a window that is gone");
+        fromWorker.get();
+        QCoreApplication::sendPostedEvents();
+        QTest::qWait(50);
+        QCOMPARE(driver->boxes.size(), 0);
+        QCOMPARE(moves.size(), 0);
+    }
+
     void reportsWithoutAWindowAreDropped()
     {
         QCOMPARE(g_hWaitingWnd.get(), nullptr);
@@ -221,7 +271,8 @@ private:
         if (window == nullptr)
             window = new CWaitingDlg;
         windows.emplace_back(window);
-        window->mode = mode;
+        // The numbers the opener has always used, and ones it never uses.
+        window->mode = static_cast<CWaitingDlg::Mode>(mode);
         window->exec();
         return window;
     }

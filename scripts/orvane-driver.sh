@@ -1,0 +1,90 @@
+# Sourced, not run: what scripts/demo and scripts/screenshot share to drive a
+# real orvane window with xdotool on a test LAN. Every wait is bounded, and a
+# step that fails ends the script with a message naming the step.
+#
+#   ORVANE_BUILD   the build folder (default: build/ beside scripts/)
+#   step NAME COMMAND...   runs COMMAND; on failure says "NAME failed" and exits 1
+
+here=${here:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+build=${ORVANE_BUILD:-$here/build}
+
+# The four cameras both scripts show.
+DEMO_CAMERAS=(
+  "--camera ip=10.77.0.11,mac=001a2b3c4d01,version=V2.4.3,xy=120&45,uid=ORVDEMO00000000000001,keyid=1"
+  "--camera ip=10.77.0.12,mac=001a2b3c4d02,version=V3.1.0,xy=7&3,uid=ORVDEMO00000000000002,keyid=2"
+  "--camera ip=10.77.0.13,mac=001a2b3c4d03,version=V3.2.1,xy=499&99,uid=ORVDEMO00000000000003,keyid=3"
+  "--camera ip=10.77.0.20,mac=001a2b3c4d04,version=V12.4.0,xy=1&1,uid=ORVDEMO00000000000004,keyid=4"
+)
+
+step() {
+  local name=$1
+  shift
+  if ! "$@"; then
+    echo "$(basename "$0"): step '$name' failed" >&2
+    exit 1
+  fi
+}
+
+# wait_window PATTERN SECONDS: the id of the first visible window whose name
+# matches, printed; fails when none shows within the time.
+wait_window() {
+  local end=$((SECONDS + $2)) id
+  while [ $SECONDS -lt "$end" ]; do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_gone PATTERN SECONDS: fails when a window whose name matches is still
+# shown after the time.
+wait_gone() {
+  local end=$((SECONDS + $2))
+  while xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; do
+    [ $SECONDS -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+
+# In a registry of the run's own (XDG_DATA_HOME under the test LAN's folder).
+register_plugin() {
+  export XDG_DATA_HOME="$ORVANE_LAN_DIR/data" XDG_RUNTIME_DIR="$ORVANE_LAN_DIR/runtime"
+  mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+  # As root, regsvr would register machine-wide: this run's registry is the user's.
+  "$build/bin/regsvr" --user "$build/lib/libvidra.so"
+}
+
+# Starts orvane in the background (ORVANE_PID) and waits for its main window;
+# wx and wy are the window's position on the screen.
+start_orvane() {
+  "$build/bin/orvane" &
+  ORVANE_PID=$!
+  main=$(wait_window '^Orvane-V' 15) || return 1
+  sleep 0.5
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  wx=$X wy=$Y
+}
+
+# Search (button at 11,474, 71x23): the progress window comes and goes.
+search_cameras() {
+  xdotool mousemove $((wx + 46)) $((wy + 485)) click 1
+  wait_window '^Updating$' 5 >/dev/null || return 1
+  wait_gone '^Updating$' 35 || return 1
+  sleep 0.5
+}
+
+# Clicks the first row and opens its menu, then picks the item that many
+# Down presses away (1 Link(720P), 2 Link(1080P), 3 Update, 4 Set).
+first_row_command() {
+  xdotool mousemove $((wx + 60)) $((wy + 76)) click 1 click 3
+  sleep 0.5
+  local i
+  for ((i = 0; i < $1; i++)); do xdotool key Down; done
+  xdotool key Return
+}
+
+shoot() {
+  import -window "${2:-root}" "$1"
+}
