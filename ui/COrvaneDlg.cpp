@@ -3,11 +3,14 @@
 #include "ui_COrvaneDlg.h"
 
 #include "discovery/CameraDirectory.h"
+#include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
 #include "platform/Text.h"
 #include "preview/PluginRegistration.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CAddDlg.h"
+#include "ui/CBatchDlg.h"
+#include "ui/CFirstAddressDlg.h"
 #include "ui/CSetDlg.h"
 #include "ui/CWaitingDlg.h"
 #include "ui/JobReportEvent.h"
@@ -16,6 +19,9 @@
 #include "ui/WindowState.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QUrl>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -39,6 +45,16 @@ QString ChooseFileWithDialog(QWidget* parent, const QString& filter)
 {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), QtFileFilter(filter));
 }
+
+QString ChooseExportFile(QWidget* parent)
+{
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
+                                        QStringLiteral("CSV (*.csv)"));
+}
+
+struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Clears the address-resolution cache so that cameras which changed their
 // address are reached at the new one; started detached, result ignored.
@@ -64,7 +80,8 @@ QString QtFileFilter(const QString& mfcFilter)
 }
 
 COrvaneDlg::COrvaneDlg(QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog)
+    : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog),
+      chooseSave_(ChooseExportFile)
 {
     ui_->setupUi(this);
     list_ = CameraList(ui_->cameraList);
@@ -146,7 +163,8 @@ void COrvaneDlg::OnRefill()
     for (const orvane::CameraRecord* camera = orvane::TheCameraDirectory().head(); camera != nullptr;
          camera = camera->next.get()) {
         std::snprintf(keyId, sizeof keyId, "%d", camera->keyId);
-        AddCameraRow(camera->ip, camera->mac, camera->version, camera->x, camera->y, camera->uid, keyId);
+        list_.addRow(camera->ip, camera->mac, camera->version, camera->x, camera->y, camera->uid, keyId,
+                     camera->interfaceName);
     }
 }
 
@@ -203,9 +221,10 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
         return;
     QMenu menu(this);
     menu.addSeparator();
-    menu.addAction(about);
-    if (menu.exec(event->globalPos()) != nullptr)
-        OnCommand(kAbout);
+    menu.addAction(about)->setData(int(kAbout));
+    menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
+    if (const QAction* chosen = menu.exec(event->globalPos()))
+        OnCommand(chosen->data().toInt());
 }
 
 void COrvaneDlg::OnCommand(int command)
@@ -234,6 +253,18 @@ void COrvaneDlg::OnCommand(int command)
         about.exec();
         break;
     }
+    case kUpdateSelected:
+        OnUpdateSelected();
+        break;
+    case kAssignAddresses:
+        OnAssignAddresses();
+        break;
+    case kExportList:
+        OnExportList();
+        break;
+    case kOpenWebPage:
+        OnOpenWebPage();
+        break;
     default:
         break;
     }
@@ -317,4 +348,68 @@ void COrvaneDlg::closeEvent(QCloseEvent* event)
     preview_.CloseStream();
     event->ignore();
     QApplication::beep();
+}
+
+// The selected rows' addresses, or the current row's when none is selected.
+std::vector<std::string> COrvaneDlg::selectedAddresses() const
+{
+    std::vector<int> rows = list_.selectedRows();
+    if (rows.empty() && currentRow_ >= 0)
+        rows.push_back(currentRow_);
+    std::vector<std::string> addresses;
+    char ip[CameraList::kCellBuffer];
+    for (int row : rows) {
+        list_.readCell(row, kIpColumn, ip);
+        addresses.emplace_back(ip);
+    }
+    return addresses;
+}
+
+void COrvaneDlg::OnUpdateSelected()
+{
+    const QString path = chooseFile_(this, QStringLiteral("image|*.br||"));
+    if (!path.isEmpty())
+        runBatch(int(CBatchDlg::Work::Upgrade), path);
+}
+
+void COrvaneDlg::OnAssignAddresses()
+{
+    CFirstAddressDlg ask(this);
+    if (ask.exec() == QDialog::Accepted)
+        runBatch(int(CBatchDlg::Work::AssignAddresses), ask.address());
+}
+
+// The list shows what the cameras were before the batch: a search after it
+// shows their new addresses and versions.
+void COrvaneDlg::runBatch(int work, const QString& what)
+{
+    const std::vector<std::string> addresses = selectedAddresses();
+    if (addresses.empty())
+        return;
+    CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this);
+    batch.setWait(batchWait_);
+    batch.exec();
+    if (batch.changedCameras())
+        OnSearch();
+}
+
+void COrvaneDlg::OnExportList()
+{
+    const QString path = chooseSave_(this);
+    if (path.isEmpty())
+        return;
+    const std::string text = orvane::FormatCamerasCsv(list_.listedRows());
+    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(QFile::encodeName(path).constData(), "wb"));
+    const bool written = file && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
+                         std::fclose(file.release()) == 0;
+    if (!written)
+        ShowWindowMessage(this, QStringLiteral("Could not write %1").arg(path));
+}
+
+void COrvaneDlg::OnOpenWebPage()
+{
+    char ip[CameraList::kCellBuffer];
+    list_.readCell(currentRow_, kIpColumn, ip);
+    if (ip[0] != '\0')
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/").arg(QString::fromLatin1(ip))));
 }

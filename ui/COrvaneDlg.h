@@ -10,7 +10,10 @@
 
 #include <QDialog>
 
+#include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 #include <memory>
 
 namespace Ui {
@@ -32,6 +35,11 @@ public:
         kRegActivex = 32783,
         kUpdateOnvifIps = 32789,
         kAbout = 16,
+        // After the row menu's separator, and Export list in the own menu too.
+        kUpdateSelected = 33001,
+        kAssignAddresses = 33002,
+        kExportList = 33003,
+        kOpenWebPage = 33004,
     };
 
     // Asks the operator for a file to open through an MFC-style filter
@@ -48,6 +56,11 @@ public:
     CameraList& cameraList() { return list_; }
     int currentRow() const { return currentRow_; }
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // Asks where to export the list; an empty text when the operator cancels.
+    using SaveChooser = std::function<QString(QWidget* parent)>;
+    void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
+    // How long a batch waits for each camera to come back (300 s).
+    void setBatchWait(std::chrono::seconds wait) { batchWait_ = wait; }
     CTarnFFMpeg& preview() { return preview_; }
 
     void OnSearch();
@@ -73,11 +86,19 @@ private:
     void onListRightClicked(const QPoint& viewportPos);
     void uploadFromRow(const QString& filter, CWaitingDlg::Mode mode);
     void OnLink(orvane::LinkQuality quality);
+    void OnUpdateSelected();
+    void OnAssignAddresses();
+    void OnExportList();
+    void OnOpenWebPage();
+    void runBatch(int work, const QString& what);
+    std::vector<std::string> selectedAddresses() const;
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;
     CameraList list_;
     int currentRow_ = -1;
     FileChooser chooseFile_;
+    SaveChooser chooseSave_;
+    std::chrono::seconds batchWait_{300};
     // Last: the control it holds goes before the window's other children.
     CTarnFFMpeg preview_;
 };

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kCellBytesRole = Qt::UserRole;
+constexpr int kInterfaceRole = Qt::UserRole + 1;
 
 struct Column {
     const char* heading;
@@ -51,7 +52,7 @@ int CameraList::rowCount() const
 }
 
 void CameraList::addRow(const char* ip, const char* mac, const char* version, int x, int y, const char* uid,
-                        const char* keyId)
+                        const char* keyId, const char* interfaceName)
 {
     const orvane::CameraRow cells = orvane::MakeCameraRow(rowCount() + 1, ip, mac, version, x, y, uid, keyId);
     auto* item = new QTreeWidgetItem;
@@ -62,6 +63,7 @@ void CameraList::addRow(const char* ip, const char* mac, const char* version, in
         // cell's own bytes back.
         item->setData(i, kCellBytesRole, QByteArray(text.c_str()));
     }
+    item->setData(0, kInterfaceRole, QByteArray(interfaceName));
     view_->addTopLevelItem(item);
 }
 
@@ -93,4 +95,28 @@ int CameraList::rowAt(int x, int y) const
 {
     const QModelIndex index = view_->indexAt(QPoint(x, y));
     return index.isValid() ? index.row() : -1;
+}
+
+std::vector<int> CameraList::selectedRows() const
+{
+    std::vector<int> rows;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (view_->topLevelItem(row)->isSelected())
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<orvane::ListedCamera> CameraList::listedRows() const
+{
+    std::vector<orvane::ListedCamera> rows;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QTreeWidgetItem* item = view_->topLevelItem(row);
+        orvane::ListedCamera listed;
+        for (int column = 0; column < kColumnCount; ++column)
+            listed.cells[static_cast<size_t>(column)] = item->data(column, kCellBytesRole).toByteArray().toStdString();
+        listed.interfaceName = item->data(0, kInterfaceRole).toByteArray().toStdString();
+        rows.push_back(std::move(listed));
+    }
+    return rows;
 }

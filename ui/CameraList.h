@@ -3,7 +3,10 @@
 // report-view list: eight columns sized from the client width, rows added at
 // the end, cells read back into 1024-byte buffers, selected rows deleted.
 
+#include "discovery/CameraListing.h"
+
 #include <cstddef>
+#include <vector>
 
 class QTreeWidget;
 
@@ -21,13 +24,18 @@ public:
     int rowCount() const;
     // Column 0 gets the number of rows before it plus 1; rows are never
     // renumbered, so deletions can leave two rows with one number.
+    // interfaceName: where a searched camera was heard; empty for a row added by hand.
     void addRow(const char* ip, const char* mac, const char* version, int x, int y, const char* uid,
-                const char* keyId);
+                const char* keyId, const char* interfaceName = "");
     // Reads a cell into a zero-filled buffer; a row or column that is not
     // there leaves it empty.
     void readCell(int row, int column, char (&cell)[kCellBuffer]) const;
     void deleteAllRows();
     void deleteSelectedRows();
+    // The rows the operator selected, in list order.
+    std::vector<int> selectedRows() const;
+    // Every row's cells as their bytes, with the interface it was heard on.
+    std::vector<orvane::ListedCamera> listedRows() const;
 
     // The row at a point of the list's viewport, or -1 on empty space.
     int rowAt(int x, int y) const;

@@ -42,6 +42,8 @@ QMenu* LoadPopupMenu(int menuId, QWidget* parent)
                 break;
             inFirstPopup = true;
             menu->setTitle(row.value(1));
+        } else if (inFirstPopup && row.value(0) == QLatin1String("separator")) {
+            menu->addSeparator();
         } else if (inFirstPopup && row.size() == 4 && row[0] == QLatin1String("item")) {
             QAction* action = menu->addAction(row[3]);
             action->setData(row[1].toInt());

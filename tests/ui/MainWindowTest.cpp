@@ -8,11 +8,13 @@
 #include "ui/CAddDlg.h"
 #include "ui/COrvaneDlg.h"
 #include "ui/IpAddressCtrl.h"
+#include "ui/Resources.h"
 #include "ui/WindowState.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -83,6 +85,16 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void rowMenuKeepsItsIdsAndAddsTheBatchCommandsAfterASeparator()
+    {
+        std::unique_ptr<QMenu> menu(LoadPopupMenu(kRowMenu, nullptr));
+        QList<int> ids;
+        for (const QAction* action : menu->actions())
+            ids << (action->isSeparator() ? 0 : action->data().toInt());
+        QCOMPARE(ids, (QList<int>{32780, 32773, 32774, 32776, 32783, 32789, 0, COrvaneDlg::kUpdateSelected,
+                                  COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage}));
+    }
+
     void init()
     {
         window = std::make_unique<COrvaneDlg>();
@@ -182,8 +194,10 @@ private slots:
         RightClick(view, RowCentre(view, 3));
         QCOMPARE(window->currentRow(), 3);
         QCOMPARE(driver->menus.size(), 1);
+        // The six commands of a row as they always were, then the ones for the selected rows.
         QCOMPARE(driver->menus[0], (QStringList{"Link(720P)", "Link(1080P)", "Update", "Set",
-                                                "Reg Activex (disabled)", "UpdateOnvifIps"}));
+                                                "Reg Activex (disabled)", "UpdateOnvifIps", "Update selected...",
+                                                "Assign addresses...", "Export list...", "Open web page"}));
     }
 
     void onlyTheMouseOpensTheRowMenu()
@@ -272,7 +286,8 @@ private slots:
         QVERIFY(window->childAt(at) == nullptr || !window->listView()->isAncestorOf(window->childAt(at)));
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
         QApplication::sendEvent(window.get(), &event);
-        QCOMPARE(driver->menus, (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)...")}}));
+        QCOMPARE(driver->menus,
+                 (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list...")}}));
         QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
         QVERIFY(window->isVisible());
     }
