@@ -52,6 +52,15 @@ QString ChooseExportFile(QWidget* parent)
                                         QStringLiteral("CSV (*.csv)"));
 }
 
+// Cameras that take longer than five minutes to flash and restart: the
+// environment may give the batch's wait in seconds.
+std::chrono::seconds BatchWaitFromEnvironment()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("ORVANE_BATCH_WAIT_S", &ok);
+    return std::chrono::seconds(ok && seconds > 0 ? seconds : 300);
+}
+
 struct CloseFile {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -81,7 +90,7 @@ QString QtFileFilter(const QString& mfcFilter)
 
 COrvaneDlg::COrvaneDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog),
-      chooseSave_(ChooseExportFile)
+      chooseSave_(ChooseExportFile), batchWait_(BatchWaitFromEnvironment())
 {
     ui_->setupUi(this);
     list_ = CameraList(ui_->cameraList);

@@ -59,7 +59,8 @@ public:
     // Asks where to export the list; an empty text when the operator cancels.
     using SaveChooser = std::function<QString(QWidget* parent)>;
     void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
-    // How long a batch waits for each camera to come back (300 s).
+    // How long a batch waits for each camera to come back (300 s, or
+    // ORVANE_BATCH_WAIT_S seconds).
     void setBatchWait(std::chrono::seconds wait) { batchWait_ = wait; }
     CTarnFFMpeg& preview() { return preview_; }
 
@@ -98,7 +99,7 @@ private:
     int currentRow_ = -1;
     FileChooser chooseFile_;
     SaveChooser chooseSave_;
-    std::chrono::seconds batchWait_{300};
+    std::chrono::seconds batchWait_;
     // Last: the control it holds goes before the window's other children.
     CTarnFFMpeg preview_;
 };
