@@ -111,7 +111,7 @@ private slots:
             versions = BatchColumn(batch, CBatchDlg::kNew);
             QTest::mouseClick(batch->cancelButton(), Qt::LeftButton);
         });
-        rightClickRowAndChoose(0, QStringLiteral("Update selected..."));
+        RightClickRowAndChoose(*driver, window->listView(), 0, QStringLiteral("Update selected..."));
         QVERIFY(ended);
         QCOMPARE(filterAsked, QStringLiteral("image|*.br||"));
         QCOMPARE(states, (QStringList{"upgraded to V2", "came back unchanged", "did not come back", "refused (code 3)"}));
@@ -145,7 +145,7 @@ private slots:
             states = BatchColumn(batch, CBatchDlg::kState);
             QTest::mouseClick(batch->cancelButton(), Qt::LeftButton);
         });
-        rightClickRowAndChoose(5, QStringLiteral("Assign addresses..."));
+        RightClickRowAndChoose(*driver, window->listView(), 5, QStringLiteral("Assign addresses..."));
         QCOMPARE(plan, (QStringList{"10.77.0.101", "10.77.0.102", "10.77.0.103"}));
         QVERIFY(ended);
         QCOMPARE(states, (QStringList{"moved to 10.77.0.101", "moved to 10.77.0.102", "moved to 10.77.0.103"}));
@@ -166,7 +166,7 @@ private slots:
 
         // A row added by hand has no interface; the row menu's Export list writes it too.
         window->AddCameraRow("10.77.0.99", "?", "?", 0, 0, "?", "1");
-        rightClickRowAndChoose(0, QStringLiteral("Export list..."));
+        RightClickRowAndChoose(*driver, window->listView(), 0, QStringLiteral("Export list..."));
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray withHandRow = written.readAll();
         QVERIFY(withHandRow.startsWith(fromCli));
@@ -174,7 +174,7 @@ private slots:
 
         UrlCatcher browser;
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
-        rightClickRowAndChoose(1, QStringLiteral("Open web page"));
+        RightClickRowAndChoose(*driver, window->listView(), 1, QStringLiteral("Open web page"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QCOMPARE(browser.opened, QList<QUrl>{QUrl(QStringLiteral("http://10.77.0.12/"))});
     }
@@ -190,14 +190,6 @@ private:
         QCOMPARE(view->selectedItems().size(), rows.size());
     }
 
-    void rightClickRowAndChoose(int row, const QString& item)
-    {
-        QTreeWidget* view = window->listView();
-        const QPoint at = view->visualItemRect(view->topLevelItem(row)).center();
-        driver->chooseMenuItem(item);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view->viewport(), &event);
-    }
 
     void ownMenuChoose(const QString& item)
     {

@@ -141,7 +141,7 @@ private slots:
         window->setFileChooser([path](QWidget*, const QString&) { return path; });
 
         ReportWatch watch(window->listView());
-        rightClickRowAndChoose(0, QStringLiteral("Update"));
+        RightClickRowAndChoose(*driver, window->listView(), 0, QStringLiteral("Update"));
         QCOMPARE(driver->boxTexts(), QStringList{kSendFileOk});
         QCOMPARE(watch.progress, (QList<long>{409, 819}));
         QVERIFY2(SimLog().contains(QStringLiteral("upload camera=10.77.0.11 conn=1 kind=4 size=25000 ")), qPrintable(SimLog()));
@@ -159,10 +159,10 @@ private slots:
         file.close();
         window->setFileChooser([path](QWidget*, const QString&) { return path; });
         // 10.77.0.13 refuses command connections.
-        rightClickRowAndChoose(2, QStringLiteral("UpdateOnvifIps"));
+        RightClickRowAndChoose(*driver, window->listView(), 2, QStringLiteral("UpdateOnvifIps"));
         QCOMPARE(driver->boxTexts(), QStringList{"Link IPC Error"});
         QCOMPARE(driver->boxes[0].caption, QStringLiteral("Error"));
-        rightClickRowAndChoose(2, QStringLiteral("Update"));
+        RightClickRowAndChoose(*driver, window->listView(), 2, QStringLiteral("Update"));
         QCOMPARE(driver->boxTexts(), (QStringList{"Link IPC Error", "Link IPC error"}));
     }
 
@@ -247,14 +247,6 @@ private:
         QCOMPARE(window->currentRow(), row);
     }
 
-    void rightClickRowAndChoose(int row, const QString& item)
-    {
-        QTreeWidget* view = window->listView();
-        const QPoint at = view->visualItemRect(view->topLevelItem(row)).center();
-        driver->chooseMenuItem(item);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view->viewport(), &event);
-    }
 
     UiTestSetup setup;
     std::unique_ptr<COrvaneDlg> window;

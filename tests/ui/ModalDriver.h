@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QContextMenuEvent>
 
 #include <functional>
 #include <map>
@@ -105,3 +107,13 @@ private:
     std::map<QString, std::function<void(QDialog*)>> handlers_;
     QString menuChoice_;
 };
+
+// As the operator does: a right-click on the row, and the driver picks item
+// from the row menu that opens.
+inline void RightClickRowAndChoose(ModalDriver& driver, QTreeWidget* view, int row, const QString& item)
+{
+    const QPoint at = view->visualItemRect(view->topLevelItem(row)).center();
+    driver.chooseMenuItem(item);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+}
