@@ -127,14 +127,16 @@ void SearchExchange::collectAnswers(const std::vector<NetworkInterface>& interfa
     // The time-out restarts after every datagram: a search lasts until a 2 s
     // gap in the answers, however many cameras there are, up to its longest.
     const auto deadline = Clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
-    for (int wait = WaitWithin(deadline); wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
+    int wait = WaitWithin(deadline);
+    for (; wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
         sockaddr_in sender{};
         unsigned index = 0;
         const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender, index);
         NameOfInterface(interfaces, index, arrivedOn);
         TakeSearchDatagram(datagram, received, sender, arrivedOn);
     }
-    report_.cutShort = Clock::now() >= deadline;
+    // A last wait shorter than the 2 s gap was cut by the search's longest.
+    report_.cutShort = wait < kSearchTimeout_ms;
 }
 
 void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender, const char* interfaceName)
