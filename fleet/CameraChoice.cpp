@@ -1,5 +1,6 @@
 #include "fleet/CameraChoice.h"
 
+#include "control/SettingFields.h"
 #include "discovery/CameraDirectory.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ std::string Lower(std::string text)
 
 FleetCamera Chosen(const std::string& name, const std::vector<FleetCamera>& found)
 {
-    const bool mac = IsMacText(name);
+    const bool mac = IsMacField(name.c_str());
     const std::string key = mac ? Lower(name) : name;
     const auto match = std::find_if(found.begin(), found.end(),
                                     [&](const FleetCamera& c) { return (mac ? c.mac : c.ip) == key; });
@@ -36,11 +37,6 @@ std::vector<FleetCamera> FoundCameras()
     for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())
         found.push_back({r->ip, r->mac, r->version, r->interfaceName, {}, true});
     return found;
-}
-
-bool IsMacText(const std::string& text)
-{
-    return text.size() == 12 && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); });
 }
 
 std::vector<FleetCamera> ChooseCameras(const std::vector<std::string>& names, bool all,

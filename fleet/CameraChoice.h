@@ -13,9 +13,6 @@ namespace orvane::fleet {
 // The cameras of the latest search, in its (address) order.
 std::vector<FleetCamera> FoundCameras();
 
-// True for 12 hexadecimal digits, either case.
-bool IsMacText(const std::string& text);
-
 // The named cameras in the order named, each once; a name is an address or a
 // MAC. With all, every found camera.
 std::vector<FleetCamera> ChooseCameras(const std::vector<std::string>& names, bool all,

@@ -2,6 +2,7 @@
 
 #include "ui_COrvaneDlg.h"
 
+#include "control/OpenFile.h"
 #include "discovery/CameraDirectory.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
@@ -61,9 +62,6 @@ std::chrono::seconds BatchWaitFromEnvironment()
     return std::chrono::seconds(ok && seconds > 0 ? seconds : 300);
 }
 
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Clears the address-resolution cache so that cameras which changed their
 // address are reached at the new one; started detached, result ignored.
@@ -408,7 +406,7 @@ void COrvaneDlg::OnExportList()
     if (path.isEmpty())
         return;
     const std::string text = orvane::FormatCamerasCsv(list_.listedRows());
-    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(QFile::encodeName(path).constData(), "wb"));
+    orvane::OpenFile file(std::fopen(QFile::encodeName(path).constData(), "wb"));
     const bool written = file && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
                          std::fclose(file.release()) == 0;
     if (!written)

@@ -5,6 +5,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/FleetProgressView.h"
 
+#include "control/SettingFields.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
 #include "fleet/AddressPlanner.h"
@@ -62,7 +63,7 @@ bool CheckTargets(const FleetOptions& options)
     }
     for (const std::string& camera : options.cameras) {
         uint32_t address = 0;
-        if (!fleet::IsMacText(camera) && !fleet::ParseIPv4(camera, address)) {
+        if (!IsMacField(camera.c_str()) && !fleet::ParseIPv4(camera, address)) {
             std::fprintf(stderr, "orvane-cli: '%s' is neither an IPv4 address nor a MAC of 12 hexadecimal digits\n",
                          camera.c_str());
             return false;

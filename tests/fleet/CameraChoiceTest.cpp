@@ -1,5 +1,6 @@
 // Picking a batch's cameras from a search by the names an operator gives.
 
+#include "control/SettingFields.h"
 #include "fleet/CameraChoice.h"
 
 #include <gtest/gtest.h>
@@ -33,9 +34,9 @@ TEST(CameraChoice, UnfoundNamesStayMarkedAndAllMeansEveryFoundCamera)
     EXPECT_FALSE(chosen[1].found);
     EXPECT_EQ(chosen[1].mac, "aabbccddeeff");
     EXPECT_EQ(ChooseCameras({}, true, kFound).size(), 2u);
-    EXPECT_TRUE(IsMacText("0123456789aB"));
-    EXPECT_FALSE(IsMacText("0123456789a"));
-    EXPECT_FALSE(IsMacText("0123456789ag"));
+    EXPECT_TRUE(IsMacField("0123456789aB"));
+    EXPECT_FALSE(IsMacField("0123456789a"));
+    EXPECT_FALSE(IsMacField("0123456789ag"));
 }
 
 }  // namespace
