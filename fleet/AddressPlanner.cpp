@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 
 namespace orvane::fleet {
@@ -100,6 +101,25 @@ AddressPlan PlanAddresses(const AddressPlanInput& input)
         ++next;
     }
     plan.ok = true;
+    return plan;
+}
+
+AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetCamera>& chosen,
+                              const std::vector<FleetCamera>& found)
+{
+    AddressPlanInput input{first, {}, found, ListOwnAddresses(), ListSearchInterfaces()};
+    std::copy_if(chosen.begin(), chosen.end(), std::back_inserter(input.cameras),
+                 [](const FleetCamera& c) { return c.found; });
+    AddressPlan plan = PlanAddresses(input);
+    std::vector<FleetCamera> planned = chosen;
+    if (plan.ok) {
+        auto next = plan.cameras.begin();
+        for (FleetCamera& camera : planned) {
+            if (camera.found)
+                camera.newIp = (next++)->newIp;
+        }
+    }
+    plan.cameras = std::move(planned);
     return plan;
 }
 

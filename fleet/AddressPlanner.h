@@ -30,6 +30,13 @@ struct AddressPlan {
 
 AddressPlan PlanAddresses(const AddressPlanInput& input);
 
+// The plan for cameras chosen from a search (found), with this machine's own
+// addresses and interfaces: the chosen cameras in their order, each found one
+// with its newIp once the plan is made; one not found gets none and is sent
+// nothing.
+AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetCamera>& chosen,
+                              const std::vector<FleetCamera>& found);
+
 // Dotted decimal to a host-order number; false for anything that is not
 // four decimal parts of 0 to 255.
 bool ParseIPv4(const std::string& text, uint32_t& address);

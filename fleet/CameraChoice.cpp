@@ -2,6 +2,8 @@
 
 #include "control/SettingFields.h"
 #include "discovery/CameraDirectory.h"
+#include "discovery/SearchExchange.h"
+#include "platform/JobScope.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,6 +39,15 @@ std::vector<FleetCamera> FoundCameras()
     for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())
         found.push_back({r->ip, r->mac, r->version, r->interfaceName, {}, true});
     return found;
+}
+
+std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange)
+{
+    {
+        ScopedJob quiet(JobScope{});
+        exchange.search();
+    }
+    return FoundCameras();
 }
 
 std::vector<FleetCamera> ChooseCameras(const std::vector<std::string>& names, bool all,

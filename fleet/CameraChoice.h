@@ -8,10 +8,17 @@
 #include <string>
 #include <vector>
 
+namespace orvane {
+class SearchExchange;
+}
+
 namespace orvane::fleet {
 
 // The cameras of the latest search, in its (address) order.
 std::vector<FleetCamera> FoundCameras();
+
+// A batch's own search: no window hears it start or end. The cameras it found.
+std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange);
 
 // The named cameras in the order named, each once; a name is an address or a
 // MAC. With all, every found camera.

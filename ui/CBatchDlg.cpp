@@ -4,8 +4,6 @@
 #include "fleet/AddressPlanner.h"
 #include "fleet/CameraChoice.h"
 #include "fleet/FleetActions.h"
-#include "platform/JobScope.h"
-#include "platform/NetworkInterfaces.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -16,6 +14,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -125,11 +125,7 @@ void CBatchDlg::buildWindow()
 void CBatchDlg::searchFirst()
 {
     searcher_ = std::thread([this] {
-        {
-            orvane::ScopedJob quiet(orvane::JobScope{});
-            orvane::TheSearchExchange().search();
-        }
-        std::vector<FleetCamera> found = orvane::fleet::FoundCameras();
+        std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
         QMetaObject::invokeMethod(this, [this, found = std::move(found)]() mutable { takeSearch(std::move(found)); },
                                   Qt::QueuedConnection);
     });
@@ -147,21 +143,9 @@ void CBatchDlg::takeSearch(std::vector<FleetCamera> found)
 
 void CBatchDlg::showPlan(const std::vector<FleetCamera>& found)
 {
-    const std::vector<FleetCamera> chosen = orvane::fleet::ChooseCameras(ips_, false, found);
-    orvane::fleet::AddressPlanInput input{what_.toStdString(), {}, found, orvane::ListOwnAddresses(),
-                                          orvane::ListSearchInterfaces()};
-    for (const FleetCamera& c : chosen) {
-        if (c.found)
-            input.cameras.push_back(c);
-    }
-    const orvane::fleet::AddressPlan plan = orvane::fleet::PlanAddresses(input);
-    planned_ = chosen;
-    for (FleetCamera& c : planned_) {
-        for (const FleetCamera& p : plan.cameras) {
-            if (p.mac == c.mac && c.found)
-                c.newIp = p.newIp;
-        }
-    }
+    const orvane::fleet::AddressPlan plan =
+        orvane::fleet::PlanChosenCameras(what_.toStdString(), orvane::fleet::ChooseCameras(ips_, false, found), found);
+    planned_ = plan.cameras;
     for (size_t i = 0; i < planned_.size(); ++i) {
         showCamera(static_cast<int>(i), planned_[i]);
         table_->item(static_cast<int>(i), kState)->setText(planned_[i].found ? QStringLiteral("planned")
@@ -172,7 +156,7 @@ void CBatchDlg::showPlan(const std::vector<FleetCamera>& found)
         return;
     }
     summary_->setText(QStringLiteral("Apply gives the cameras the addresses shown."));
-    applyButton_->setEnabled(!plan.cameras.empty());
+    applyButton_->setEnabled(std::any_of(planned_.begin(), planned_.end(), [](const FleetCamera& c) { return c.found; }));
     applyButton_->setFocus();
 }
 

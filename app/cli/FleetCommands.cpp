@@ -11,7 +11,6 @@
 #include "fleet/AddressPlanner.h"
 #include "fleet/CameraChoice.h"
 #include "fleet/FleetActions.h"
-#include "platform/NetworkInterfaces.h"
 
 #include <nlohmann/json.hpp>
 
@@ -231,27 +230,17 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
         return failed;
     const std::vector<FleetCamera> found = fleet::FoundCameras();
     const std::vector<FleetCamera> targets = fleet::ChooseCameras(options.cameras, options.all, found);
-    fleet::AddressPlanInput input{first, {}, found, ListOwnAddresses(), ListSearchInterfaces()};
-    for (const FleetCamera& t : targets) {
-        if (t.found)
-            input.cameras.push_back(t);
-    }
-    const fleet::AddressPlan plan = fleet::PlanAddresses(input);
+    const fleet::AddressPlan plan = fleet::PlanChosenCameras(first, targets, found);
     if (!plan.ok) {
         std::fprintf(stderr, "orvane-cli: no addresses assigned: %s\n", plan.error.c_str());
         return kExitFailed;
     }
-    std::vector<FleetCamera> planned = plan.cameras;
-    for (const FleetCamera& t : targets) {
-        if (!t.found)
-            planned.push_back(t);  // reported not-found, sent nothing
-    }
     if (dryRun) {
-        PrintAssignSummary(planned, nullptr, options.json);
+        PrintAssignSummary(plan.cameras, nullptr, options.json);
         return kExitOk;
     }
     fleet::ReturnWatch watch(TheSearchExchange());
-    fleet::FleetRun run(planned, BatchOptions(options, fleet::ComebackKind::Address), fleet::AssignAddress(), watch);
+    fleet::FleetRun run(plan.cameras, BatchOptions(options, fleet::ComebackKind::Address), fleet::AssignAddress(), watch);
     const bool interrupted = RunToTheEnd(run, "assign-ips");
     const std::vector<CameraProgress> outcome = run.snapshot();
     TellFailures(run, outcome);
