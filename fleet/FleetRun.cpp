@@ -30,7 +30,9 @@ FleetRun::~FleetRun()
 
 void FleetRun::start()
 {
-    const size_t workers = std::clamp<size_t>(static_cast<size_t>(std::max(options_.jobs, 1)), 1, cameras_.size() + 1);
+    // No more workers than cameras, and one even for none, which ends the batch.
+    const size_t workers =
+        std::min(static_cast<size_t>(std::max(options_.jobs, 1)), std::max<size_t>(cameras_.size(), 1));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         workersRunning_ = workers;

@@ -68,10 +68,6 @@ bool CheckTargets(const FleetOptions& options)
             return false;
         }
     }
-    if (options.jobs < 1 || options.wait_s < 0) {
-        std::fprintf(stderr, "orvane-cli: --jobs must be at least 1 and --wait not negative\n");
-        return false;
-    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace {
@@ -20,7 +21,7 @@ struct Arguments {
     FleetOptions fleet;
     bool dryRun = false;
     std::string format = "tsv";
-    std::string camera, first, second, third;
+    std::string camera, first, second;
 };
 
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* description)
@@ -97,9 +98,9 @@ void AddFleetOptions(CLI::App* c, Arguments& a)
 {
     c->add_option("CAMERA", a.fleet.cameras, "cameras by address or MAC (12 hexadecimal digits), as the search found them");
     c->add_flag("--all", a.fleet.all, "every camera the search found");
-    c->add_option("--jobs", a.fleet.jobs, "at most this many cameras at once (default 16)")->check(CLI::PositiveNumber);
+    c->add_option("--jobs", a.fleet.jobs, "at most this many cameras at once (default 16)")->check(CLI::Range(1, std::numeric_limits<int>::max()));
     c->add_option("--wait", a.fleet.wait_s, "seconds to watch for each camera to come back after its operation (default 300)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     c->add_option("--format", a.format, "tsv (default) or json")->check(CLI::IsMember({"tsv", "json"}));
     c->add_option("--interface", a.fleet.interfaces, "search only on this interface (repeatable)");
 }
