@@ -6,6 +6,7 @@
 #include "control/OpenFile.h"
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/ProtocolTiming.h"
 #include "platform/Text.h"
 
 #include <sys/stat.h>
@@ -21,17 +22,22 @@ struct UploadKind {
     int kind;
     JobKind job;
     const char* linkErrorMessage;
-    int sendTimeout_ms;
-    int receiveTimeout_ms;
     ReplyMeaning reply;
 };
 
-constexpr UploadKind kKind2{2, JobKind::Firmware, kLinkIpcErrorUpper, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
-                            ReplyMeaning::Number};
-constexpr UploadKind kKind4{4, JobKind::Firmware, kLinkIpcErrorLower, kFirmwareSendStall_ms, kFirmwareReplyWait_ms,
-                            ReplyMeaning::Number};
-constexpr UploadKind kOnvif{6, JobKind::AddressList, kLinkIpcErrorUpper, kOnvifSocketTimeout_ms, kOnvifSocketTimeout_ms,
-                            ReplyMeaning::AlwaysAccepted};
+constexpr UploadKind kKind2{2, JobKind::Firmware, kLinkIpcErrorUpper, ReplyMeaning::Number};
+constexpr UploadKind kKind4{4, JobKind::Firmware, kLinkIpcErrorLower, ReplyMeaning::Number};
+constexpr UploadKind kOnvif{6, JobKind::AddressList, kLinkIpcErrorUpper, ReplyMeaning::AlwaysAccepted};
+
+// The address-list camera's 5 s send and receive time-outs; the firmware
+// cameras' bounds on a stalled send and a missing reply.
+void SetUploadTimeouts(Socket& channel, const UploadKind& kind, const ProtocolTiming& timing)
+{
+    if (kind.job == JobKind::AddressList)
+        channel.setTimeouts_ms(timing.onvifSendTimeout_ms, timing.onvifSendTimeout_ms);
+    else
+        channel.setTimeouts_ms(timing.firmwareSendStall_ms, timing.firmwareReplyWait_ms);
+}
 
 bool TooLargeOnDisk(const char* path)
 {
@@ -64,6 +70,7 @@ bool Abandon(Socket& channel, const char* message, OpenFile& file)
 bool Upload(const UploadKind& kind, const char* path, const char* address)
 {
     int lastReported = 0;
+    const ProtocolTiming timing = CurrentProtocolTiming();
     if (TooLargeOnDisk(path)) {
         ShowOperatorMessage(kUploadTooLarge);
         return false;
@@ -72,7 +79,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
     Socket channel;
     if (OpenCommandChannel(address, kind.linkErrorMessage, channel) != ChannelOpen::Connected)
         return false;
-    channel.setTimeouts_ms(kind.sendTimeout_ms, kind.receiveTimeout_ms);
+    SetUploadTimeouts(channel, kind, timing);
 
     OpenFile file = OpenForUpload(path);
     if (!file) {
@@ -113,7 +120,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
             ReportJob(JobReport::Progress(kind.job, permille));
             lastReported = permille;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kChunkPause_ms));
+        std::this_thread::sleep_for(std::chrono::milliseconds(timing.chunkPause_ms));
         remaining -= length;
     }
 

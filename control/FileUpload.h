@@ -21,15 +21,7 @@ inline constexpr char kUploadTooLarge[] = "File too large: at most 2147483647 by
 
 constexpr int64_t kMaxUploadSize = 2147483647;  // the header's size is a signed 32-bit value
 constexpr int kUploadChunkSize = 10240;
-constexpr int kChunkPause_ms = 100;
 constexpr int kUploadReplySize = 1024;
-
-// The address-list camera gives up a stalled send or a missing reply after 5 s.
-constexpr int kOnvifSocketTimeout_ms = 5000;
-// A firmware camera that stops reading or never replies ends the upload after
-// a minute instead of holding the progress window open forever.
-constexpr int kFirmwareSendStall_ms = 60000;
-constexpr int kFirmwareReplyWait_ms = 60000;
 
 // Result codes of the final report.
 constexpr int kUploadNoReply = 0;

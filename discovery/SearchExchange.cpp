@@ -3,6 +3,7 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchAnswer.h"
 #include "platform/JobReports.h"
+#include "platform/ProtocolTiming.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -18,10 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int WaitWithin(Clock::time_point deadline)
+int WaitWithin(Clock::time_point deadline, int gap_ms)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, kSearchTimeout_ms));
+    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, gap_ms));
 }
 
 // The name of the interface a datagram came in on: the search's own list
@@ -126,9 +127,10 @@ void SearchExchange::collectAnswers(const std::vector<NetworkInterface>& interfa
     char arrivedOn[IF_NAMESIZE];
     // The time-out restarts after every datagram: a search lasts until a 2 s
     // gap in the answers, however many cameras there are, up to its longest.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kSearchLongest_ms);
-    int wait = WaitWithin(deadline);
-    for (; wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline)) {
+    const ProtocolTiming timing = CurrentProtocolTiming();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timing.searchLongest_ms);
+    int wait = WaitWithin(deadline, timing.searchGap_ms);
+    for (; wait > 0 && socket_.waitReadable(wait) > 0; wait = WaitWithin(deadline, timing.searchGap_ms)) {
         sockaddr_in sender{};
         unsigned index = 0;
         const ssize_t received = socket_.receiveDatagram(datagram, sizeof datagram, sender, index);
@@ -136,7 +138,7 @@ void SearchExchange::collectAnswers(const std::vector<NetworkInterface>& interfa
         TakeSearchDatagram(datagram, received, sender, arrivedOn);
     }
     // A last wait shorter than the 2 s gap was cut by the search's longest.
-    report_.cutShort = wait < kSearchTimeout_ms;
+    report_.cutShort = wait < timing.searchGap_ms;
 }
 
 void TakeSearchDatagram(const uint8_t* bytes, ssize_t length, const sockaddr_in& sender, const char* interfaceName)

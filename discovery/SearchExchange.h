@@ -12,11 +12,6 @@
 
 namespace orvane {
 
-constexpr int kSearchTimeout_ms = 2000;
-// However the answers keep coming, a search ends this long after its request:
-// a camera that never stops sending must not keep the progress window open.
-// Long enough for any real LAN: cameras answer within a second.
-constexpr int kSearchLongest_ms = 30000;
 // Large enough that a burst of answers from a thousand cameras is not dropped
 // by the kernel before the search reads it.
 constexpr int kSearchReceiveBuffer_bytes = 4 * 1024 * 1024;

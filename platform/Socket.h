@@ -1,6 +1,8 @@
 #pragma once
 // An owned POSIX socket: closed exactly once, on every path.
 
+#include "platform/ProtocolTiming.h"
+
 #include <netinet/in.h>
 #include <sys/types.h>
 
@@ -40,7 +42,7 @@ public:
 
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
-    bool connectTo(const sockaddr_in& remote, int timeout_ms = kConnectTimeout_ms);
+    bool connectTo(const sockaddr_in& remote, int timeout_ms = CurrentProtocolTiming().connectBound_ms);
 
     // Every send uses MSG_NOSIGNAL: a peer that closes mid-transfer is a failed
     // send, never a SIGPIPE that kills the process.
@@ -66,8 +68,6 @@ public:
 
     // 1 when readable, 0 on time-out, -1 on error.
     int waitReadable(int timeout_ms) const;
-
-    static constexpr int kConnectTimeout_ms = 20000;
 
 private:
     CancelToken* cancel_ = nullptr;

@@ -3,7 +3,7 @@
 # step that fails ends the script with a message naming the step.
 #
 #   ORVANE_BUILD   the build folder (default: build/ beside scripts/)
-#   step NAME COMMAND...   runs COMMAND; on failure says "NAME failed" and exits 1
+#   step NAME COMMAND...   says NAME, runs COMMAND; on failure says "NAME failed" and exits 1
 
 here=${here:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 build=${ORVANE_BUILD:-$here/build}
@@ -19,6 +19,7 @@ DEMO_CAMERAS=(
 step() {
   local name=$1
   shift
+  echo "--- $name"
   if ! "$@"; then
     echo "$(basename "$0"): step '$name' failed" >&2
     exit 1

@@ -4,6 +4,7 @@
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
 #include "platform/NetworkInterfaces.h"
+#include "platform/ProtocolTiming.h"
 
 #include <cstdio>
 #include <cstring>
@@ -69,7 +70,7 @@ int SearchOnce(const std::vector<std::string>& interfaces)
     TellFailedSends(report);
     if (report.cutShort)
         std::fprintf(stderr, "orvane-cli: the search stopped at its %d s bound while answers still came; "
-                             "cameras may be missing from the list\n", kSearchLongest_ms / 1000);
+                             "cameras may be missing from the list\n", CurrentProtocolTiming().searchLongest_ms / 1000);
     return kExitOk;
 }
 

@@ -4,10 +4,12 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchAnswer.h"
 #include "discovery/SearchExchange.h"
+#include "platform/ProtocolTiming.h"
 #include "tests/support/Recorders.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -35,10 +37,22 @@ std::vector<uint8_t> Answer(uint8_t lastMacByte, size_t length = kSearchAnswerSi
 
 double SecondsOf(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// Loopback answers come within microseconds: a gap of 0.5 s tells the same
+// story as the cameras' 2 s, four times faster.
+ProtocolTiming ShortTiming()
+{
+    ProtocolTiming timing;
+    timing.searchGap_ms = 500;
+    return timing;
+}
+constexpr double kGap_s = 0.5;
+constexpr double kEvery_s = 0.6 * kGap_s;  // answers closer than the gap
+
 // One process holds port 10088 for all cases, as the program does.
 class SearchExchangeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(InitSearchSocket()); }
+    ScopedProtocolTiming timing{ShortTiming()};
     test::RecordingReports reports;
 };
 
@@ -52,8 +66,8 @@ TEST_F(SearchExchangeTest, WaitingDatagramsCountAndOversizedOnesAreDropped)
     auto start = Clock::now();
     SearchIpc();
     double took = SecondsOf(Clock::now() - start);
-    EXPECT_GE(took, 1.9);
-    EXPECT_LT(took, 3.0);
+    EXPECT_GE(took, kGap_s - 0.1);
+    EXPECT_LT(took, kGap_s + 1.0);
     EXPECT_FALSE(TheSearchExchange().lastReport().cutShort) << "ended on a quiet gap";
 
     std::vector<std::string> macs;
@@ -119,7 +133,7 @@ TEST_F(SearchExchangeTest, TimeOutRestartsAfterEveryDatagram)
 {
     std::thread camera([] {
         for (uint8_t i = 1; i <= 3; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            std::this_thread::sleep_for(std::chrono::duration<double>(kEvery_s));
             SendToSearchPort(Answer(static_cast<uint8_t>(0x40 + i)));
         }
     });
@@ -128,8 +142,33 @@ TEST_F(SearchExchangeTest, TimeOutRestartsAfterEveryDatagram)
     double took = SecondsOf(Clock::now() - start);
     camera.join();
     EXPECT_EQ(TheCameraDirectory().size(), 3u);
-    EXPECT_GE(took, 5.4);  // 3 x 1.2 s of answers, then a 2 s gap
-    EXPECT_LT(took, 6.8);
+    EXPECT_GE(took, 3 * kEvery_s + kGap_s - 0.2);  // three answers, then a quiet gap
+    EXPECT_LT(took, 3 * kEvery_s + kGap_s + 1.2);
+    EXPECT_FALSE(TheSearchExchange().lastReport().cutShort);
+}
+
+TEST_F(SearchExchangeTest, CameraThatNeverFallsQuietIsCutAtTheLongest)
+{
+    ProtocolTiming cut = ShortTiming();
+    cut.searchLongest_ms = 1500;
+    ScopedProtocolTiming shortLongest(cut);
+    std::atomic<bool> searching{true};
+    std::thread camera([&searching] {
+        while (searching) {
+            SendToSearchPort(Answer(0x51));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    auto start = Clock::now();
+    SearchIpc();
+    double took = SecondsOf(Clock::now() - start);
+    searching = false;
+    camera.join();
+    EXPECT_GE(took, 1.5 - 0.1);
+    EXPECT_LT(took, 1.5 + 1.0);
+    EXPECT_TRUE(TheSearchExchange().lastReport().cutShort);
+    EXPECT_EQ(TheCameraDirectory().size(), 1u) << "one camera, however often it answers";
+    SearchIpc();  // takes the answers still queued, so the next case starts empty
 }
 
 TEST(SearchExchangeSecondCopy, CannotBindAndSearchesEndAtOnceEmpty)

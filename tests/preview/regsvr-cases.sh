@@ -103,10 +103,16 @@ $(listing)"
     chmod o-w "$ORVANE_MACHINE_REGISTRY"
     root=$machine_root expect_registered "$absolute"
     # An unprivileged user cannot write the machine-wide layer, and by default writes its own.
+    # nobody may not reach the checkout (a clone in a private home folder):
+    # it runs copies of regsvr and the plug-in from the case's own folder.
     id nobody >/dev/null 2>&1 || fail "no user nobody"
     chmod 755 "$work"
+    reach=$work/reach
+    mkdir -p "$reach/bin" "$reach/lib"
+    cp "$regsvr" "$reach/bin/regsvr" && cp "$vidra" "$reach/lib/$(basename "$vidra")"
+    chmod -R a+rX "$reach"
     rc=0; setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/nobody" XDG_DATA_HOME= \
-      "$regsvr" --system -u "$vidra" 2>"$work/stderr" || rc=$?
+      "$reach/bin/regsvr" --system -u "$reach/lib/$(basename "$vidra")" 2>"$work/stderr" || rc=$?
     expect_rc 1 "--system -u as nobody"
     root=$machine_root expect_registered "$absolute"
     ;;

@@ -4,9 +4,22 @@
 
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
+#include "platform/ProtocolTiming.h"
 #include "ui/QtJobReports.h"
 #include "ui/QtOperatorPrompt.h"
 #include "ui/Resources.h"
+
+// The simulator and the loopback cameras answer within milliseconds and
+// write a chunk at once: window tests search until a 0.5 s quiet gap, pause
+// 20 ms between chunks and give a silent address-list camera 1 s.
+inline orvane::ProtocolTiming QuickWindowTestTiming()
+{
+    orvane::ProtocolTiming timing;
+    timing.searchGap_ms = 500;
+    timing.chunkPause_ms = 20;
+    timing.onvifSendTimeout_ms = 1000;
+    return timing;
+}
 
 struct UiTestSetup {
     UiTestSetup()
@@ -23,6 +36,7 @@ struct UiTestSetup {
     UiTestSetup(const UiTestSetup&) = delete;
     UiTestSetup& operator=(const UiTestSetup&) = delete;
 
+    orvane::ScopedProtocolTiming timing{QuickWindowTestTiming()};
     QtOperatorPrompt prompt;
     QtJobReports reports;
 };
