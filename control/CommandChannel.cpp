@@ -6,12 +6,20 @@ namespace orvane {
 
 ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage, Socket& channel)
 {
+    return OpenCommandChannel(address, linkErrorMessage, channel, &CurrentOperatorPrompt(), nullptr);
+}
+
+ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage, Socket& channel,
+                               OperatorPrompt* prompt, CancelToken* cancel)
+{
     sockaddr_in camera = MakeAddress(address != nullptr ? address : "", kCommandPort);
     channel = Socket::tcp();
     if (!channel.valid())
         return ChannelOpen::NoSocket;
+    channel.cancelWith(cancel);
     if (!channel.connectTo(camera)) {
-        ShowOperatorMessage(linkErrorMessage);
+        if (prompt != nullptr)
+            prompt->showMessage(linkErrorMessage);
         channel.close();
         return ChannelOpen::Failed;
     }

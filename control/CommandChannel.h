@@ -6,6 +6,9 @@
 
 namespace orvane {
 
+class CancelToken;
+class OperatorPrompt;
+
 constexpr unsigned short kCommandPort = 16101;
 
 enum class ChannelOpen {
@@ -18,5 +21,10 @@ enum class ChannelOpen {
 // fails, linkErrorMessage is shown first and the socket closed after it; an
 // address that is not dotted decimal never connects.
 ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage, Socket& channel);
+
+// The same for a caller that names whom to tell (nullptr: nobody) and the
+// token that cancels the connection (nullptr: none).
+ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage, Socket& channel,
+                               OperatorPrompt* prompt, CancelToken* cancel);
 
 }  // namespace orvane

@@ -7,6 +7,7 @@
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/ProtocolTiming.h"
+#include "platform/StderrPrompt.h"
 #include "platform/Text.h"
 
 #include <sys/stat.h>
@@ -39,6 +40,44 @@ void SetUploadTimeouts(Socket& channel, const UploadKind& kind, const ProtocolTi
         channel.setTimeouts_ms(timing.firmwareSendStall_ms, timing.firmwareReplyWait_ms);
 }
 
+const UploadKind& KindOf(UploadRoutine routine)
+{
+    switch (routine) {
+    case UploadRoutine::Kind2: return kKind2;
+    case UploadRoutine::Kind4: return kKind4;
+    case UploadRoutine::OnvifIps: return kOnvif;
+    }
+    return kKind4;
+}
+
+// One upload's way out: its reports, and the reason it stopped, told to the
+// context's prompt and kept for the caller. It is the prompt the command
+// channel tells, so a link error keeps its place before the close.
+class UploadRun : public OperatorPrompt {
+public:
+    explicit UploadRun(const UploadContext& context) : context_(context) {}
+
+    void showMessage(const char* text) override { tell(text); }
+
+    void report(const JobReport& r) const
+    {
+        if (context_.reports != nullptr)
+            context_.reports->deliver(r);
+    }
+    void tell(const char* message)
+    {
+        outcome.failure = message;
+        if (context_.prompt != nullptr)
+            context_.prompt->showMessage(message);
+    }
+    CancelToken* cancel() const { return context_.cancel; }
+
+    UploadOutcome outcome;
+
+private:
+    const UploadContext& context_;
+};
+
 bool TooLargeOnDisk(const char* path)
 {
     struct stat status {};
@@ -59,65 +98,65 @@ bool ReadFully(std::FILE* file, char* buffer, size_t length)
 }
 
 // The socket goes first, then the operator is told, then the file is closed.
-bool Abandon(Socket& channel, const char* message, OpenFile& file)
+bool Abandon(Socket& channel, UploadRun& run, const char* message, OpenFile& file)
 {
     channel.close();
-    ShowOperatorMessage(message);
+    run.tell(message);
     file.reset();
     return false;
 }
 
-bool Upload(const UploadKind& kind, const char* path, const char* address)
+bool Upload(const UploadKind& kind, const char* path, const char* address, UploadRun& run)
 {
     int lastReported = 0;
     const ProtocolTiming timing = CurrentProtocolTiming();
     if (TooLargeOnDisk(path)) {
-        ShowOperatorMessage(kUploadTooLarge);
+        run.tell(kUploadTooLarge);
         return false;
     }
 
     Socket channel;
-    if (OpenCommandChannel(address, kind.linkErrorMessage, channel) != ChannelOpen::Connected)
+    if (OpenCommandChannel(address, kind.linkErrorMessage, channel, &run, run.cancel()) != ChannelOpen::Connected)
         return false;
     SetUploadTimeouts(channel, kind, timing);
 
     OpenFile file = OpenForUpload(path);
     if (!file) {
         channel.close();
-        ShowOperatorMessage(kUploadOpenError);
+        run.tell(kUploadOpenError);
         return false;
     }
 
     char digest[kDigestTextLength + 1] = {};
     if (GetFileMd5(path, digest) != kDigestTextLength)
-        return Abandon(channel, kUploadReadError, file);
+        return Abandon(channel, run, kUploadReadError, file);
 
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
-        return Abandon(channel, kUploadReadError, file);
+        return Abandon(channel, run, kUploadReadError, file);
     long measured = std::ftell(file.get());
     if (measured < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return Abandon(channel, kUploadReadError, file);
+        return Abandon(channel, run, kUploadReadError, file);
     if (measured > kMaxUploadSize)
-        return Abandon(channel, kUploadTooLarge, file);
+        return Abandon(channel, run, kUploadTooLarge, file);
     const long size = measured;
 
     CommandFrame header;
     header.format("#%d&%ld&%s#", kind.kind, size, digest);
     if (!header.sendOn(channel))
-        return Abandon(channel, kUploadSendError, file);
+        return Abandon(channel, run, kUploadSendError, file);
 
     char chunk[kUploadChunkSize];
     long remaining = size;
     while (remaining > 0) {
         const long length = remaining < kUploadChunkSize ? remaining : kUploadChunkSize;
         if (!ReadFully(file.get(), chunk, static_cast<size_t>(length)))
-            return Abandon(channel, kUploadReadError, file);
+            return Abandon(channel, run, kUploadReadError, file);
         if (!channel.sendAll(chunk, static_cast<size_t>(length)))
-            return Abandon(channel, kUploadSendError, file);
+            return Abandon(channel, run, kUploadSendError, file);
         // Counts the bytes before this chunk, so the last chunk never shows 1000.
         int permille = UploadPermille(size - remaining, size);
         if (permille > lastReported) {
-            ReportJob(JobReport::Progress(kind.job, permille));
+            run.report(JobReport::Progress(kind.job, permille));
             lastReported = permille;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(timing.chunkPause_ms));
@@ -129,7 +168,9 @@ bool Upload(const UploadKind& kind, const char* path, const char* address)
 
     // The camera sees the connection close only after the operator has
     // dismissed the result the progress window shows for this report.
-    ReportJob(JobReport::Finished(kind.job, result));
+    run.outcome.finished = true;
+    run.outcome.result = result;
+    run.report(JobReport::Finished(kind.job, result));
     channel.close();
     file.reset();
     return true;
@@ -150,10 +191,35 @@ int UploadResult(ReplyMeaning meaning, const char (&reply)[kUploadReplySize + 1]
     return meaning == ReplyMeaning::Number ? ReadDecimal(reply) : kOnvifAccepted;
 }
 
-bool UpdateIpcKind2(const char* path, const char* address) { return Upload(kKind2, path, address); }
+bool IsAcceptedReply(long result) { return result == 1 || result == kOnvifAccepted; }
 
-bool UpdateIpcKind4(const char* path, const char* address) { return Upload(kKind4, path, address); }
+UploadContext UploadContext::ProcessDefaults()
+{
+    static StderrPrompt stderrPrompt;
+    OperatorPrompt* installed = InstalledOperatorPrompt();
+    return {InstalledJobReportSink(), installed != nullptr ? installed : &stderrPrompt, nullptr};
+}
 
-bool UpdateIpcOnvifIps(const char* path, const char* address) { return Upload(kOnvif, path, address); }
+UploadOutcome UploadFile(const UploadContext& context, UploadRoutine routine, const char* path, const char* address)
+{
+    UploadRun run(context);
+    Upload(KindOf(routine), path, address, run);
+    return run.outcome;
+}
+
+bool UpdateIpcKind2(const char* path, const char* address)
+{
+    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::Kind2, path, address).finished;
+}
+
+bool UpdateIpcKind4(const char* path, const char* address)
+{
+    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::Kind4, path, address).finished;
+}
+
+bool UpdateIpcOnvifIps(const char* path, const char* address)
+{
+    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::OnvifIps, path, address).finished;
+}
 
 }  // namespace orvane

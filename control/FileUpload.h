@@ -7,8 +7,13 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <string>
 
 namespace orvane {
+
+class CancelToken;
+class JobReportSink;
+class OperatorPrompt;
 
 inline constexpr char kLinkIpcErrorUpper[] = "Link IPC Error";  // kind 2 and address lists
 inline constexpr char kLinkIpcErrorLower[] = "Link IPC error";  // kind 4
@@ -39,6 +44,38 @@ int UploadResult(ReplyMeaning meaning, const char (&reply)[kUploadReplySize + 1]
 // Progress in per mille after sent of size bytes: the ratio rounded to single
 // precision, then scaled and truncated (16000 bytes, 10240 sent: 639).
 int UploadPermille(int64_t sent, int64_t size);
+
+// Whether a final report's result code means the camera took the file and
+// will restart: 1 from a firmware camera, 2 for an address list.
+bool IsAcceptedReply(long result);
+
+// What an upload reports its progress to, whom it tells why it stopped, and
+// what stops it.
+struct UploadContext {
+    JobReportSink* reports = nullptr;  // nullptr: the reports are dropped
+    OperatorPrompt* prompt = nullptr;  // nullptr: the reason is only returned
+    CancelToken* cancel = nullptr;     // nullptr: it runs to its end
+    // The process's sink and prompt (one line on stderr without one), no
+    // token: what the program's own uploads use.
+    static UploadContext ProcessDefaults();
+};
+
+enum class UploadRoutine {
+    Kind2,     // firmware, header kind 2
+    Kind4,     // firmware, header kind 4
+    OnvifIps,  // an ONVIF address list, header kind 6
+};
+
+struct UploadOutcome {
+    bool finished = false;  // got as far as the final report
+    long result = 0;        // the final report's result code
+    std::string failure;    // why it stopped early, as the operator is told; empty when finished
+};
+
+// One upload with its context given. The specified routines below are the
+// same upload in the process's context.
+UploadOutcome UploadFile(const UploadContext& context, UploadRoutine routine, const char* path,
+                         const char* address);
 
 bool UpdateIpcKind2(const char* path, const char* address);
 bool UpdateIpcKind4(const char* path, const char* address);

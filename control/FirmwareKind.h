@@ -3,9 +3,12 @@
 // with the six characters "zImage" (case-sensitive), kind 4 in every other
 // case, "zImage" further on included.
 
+#include "control/FileUpload.h"
+
 namespace orvane {
 
 int FirmwareKindForPath(const char* path);
+UploadRoutine FirmwareRoutineForPath(const char* path);
 
 // Uploads a firmware file with the kind its path chooses.
 bool UpdateIpcFirmware(const char* path, const char* address);

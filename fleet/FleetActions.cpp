@@ -1,5 +1,6 @@
 #include "fleet/FleetActions.h"
 
+#include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
 #include "control/SettingCommands.h"
 #include "platform/JobReports.h"
@@ -9,23 +10,16 @@
 namespace orvane::fleet {
 namespace {
 
-// One camera's upload reports: progress moves its bar, the end brings the
-// camera's result code.
+// One camera's upload progress moves its bar.
 class CameraReports : public JobReportSink {
 public:
     explicit CameraReports(const std::function<void(int)>& onPermille) : onPermille_(onPermille) {}
-    bool deliver(unsigned message, long wParam, long lParam, Delivery) override
+    bool deliver(const JobReport& report) override
     {
-        if (message != kMsgJobProgress)
-            return false;
-        const JobReport report = ReadJobProgress(JobKind::Firmware, wParam, lParam);
         if (report.kind == JobReport::Kind::Progress)
             onPermille_(report.permille);
-        else if (report.kind == JobReport::Kind::Finished)
-            result = static_cast<int>(report.result);
         return true;
     }
-    std::optional<int> result;
 
 private:
     const std::function<void(int)>& onPermille_;
@@ -45,16 +39,15 @@ FleetAction UpgradeFirmware(std::string path)
 {
     return [path](const FleetCamera& camera, CancelToken& cancel, const std::function<void(int)>& onPermille) {
         CameraReports reports(onPermille);
-        KeptMessage prompt;
-        {
-            ScopedJob scope({&reports, &prompt, &cancel});
-            UpdateIpcFirmware(path.c_str(), camera.ip.c_str());
-        }
+        // No prompt: the batch shows the reason beside its camera.
+        const UploadOutcome outcome =
+            UploadFile({&reports, nullptr, &cancel}, FirmwareRoutineForPath(path.c_str()), path.c_str(), camera.ip.c_str());
         ActionResult r;
-        r.reached = reports.result.has_value();
-        r.result = reports.result;
-        r.accepted = r.result == 1 || r.result == 2;
-        r.message = prompt.message;
+        r.reached = outcome.finished;
+        if (outcome.finished)
+            r.result = static_cast<int>(outcome.result);
+        r.accepted = outcome.finished && IsAcceptedReply(outcome.result);
+        r.message = outcome.failure;
         return r;
     };
 }

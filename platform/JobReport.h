@@ -2,13 +2,13 @@
 // What a job tells the windows, in the job's own words: how far it is, that
 // it finished with a result code, or that it failed and has already told the
 // operator why. The wire form the windows receive (messages 1125 and 1126
-// with their wParam and lParam) is made from it in JobReports.cpp and read
-// back there, and nowhere else.
+// with their wParam and lParam) is made from it in ui/JobReportWire.cpp and
+// read back there, and nowhere else.
 
 namespace orvane {
 
 // A new kind of job adds a value here and, when its wire form differs from an
-// upload's, a case in WireFormOf.
+// upload's, a case in the windows' WireFormOf.
 enum class JobKind {
     Search,
     Firmware,

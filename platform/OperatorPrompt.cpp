@@ -12,16 +12,18 @@ std::atomic<OperatorPrompt*> installedPrompt{nullptr};
 
 OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt) { return installedPrompt.exchange(prompt); }
 
-void ShowOperatorMessage(const char* text)
+OperatorPrompt* InstalledOperatorPrompt() { return installedPrompt.load(); }
+
+OperatorPrompt& CurrentOperatorPrompt()
 {
+    static StderrPrompt fallback;
     const JobScope* scope = CurrentJobScope();
     OperatorPrompt* own = scope != nullptr ? scope->prompt : nullptr;
-    if (OperatorPrompt* prompt = own != nullptr ? own : installedPrompt.load()) {
-        prompt->showMessage(text);
-        return;
-    }
-    StderrPrompt fallback;
-    fallback.showMessage(text);
+    if (OperatorPrompt* prompt = own != nullptr ? own : installedPrompt.load())
+        return *prompt;
+    return fallback;
 }
+
+void ShowOperatorMessage(const char* text) { CurrentOperatorPrompt().showMessage(text); }
 
 }  // namespace orvane

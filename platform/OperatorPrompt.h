@@ -16,6 +16,12 @@ public:
 
 // Installs the process's prompt; nullptr removes it. Returns the previous one.
 OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt);
+// The process's prompt, or nullptr.
+OperatorPrompt* InstalledOperatorPrompt();
+
+// The prompt ShowOperatorMessage uses on the calling thread: its job scope's,
+// else the installed one, else one line on stderr.
+OperatorPrompt& CurrentOperatorPrompt();
 
 // Shows text in the installed prompt; without one the text goes to stderr.
 void ShowOperatorMessage(const char* text);

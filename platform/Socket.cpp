@@ -35,6 +35,16 @@ Socket& Socket::operator=(Socket&& other) noexcept
     return *this;
 }
 
+void Socket::cancelWith(CancelToken* token)
+{
+    if (token == nullptr || token == cancel_ || fd_ < 0)
+        return;
+    if (cancel_ != nullptr)
+        cancel_->forget(fd_);
+    cancel_ = token;
+    cancel_->track(fd_);
+}
+
 Socket Socket::udp() { return Socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)); }
 
 Socket Socket::tcp() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }

@@ -43,6 +43,9 @@ public:
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
     bool connectTo(const sockaddr_in& remote, int timeout_ms = CurrentProtocolTiming().connectBound_ms);
+    // Shuts the socket down when token is cancelled, for a job that names its
+    // token instead of running in a job scope. nullptr changes nothing.
+    void cancelWith(CancelToken* token);
 
     // Every send uses MSG_NOSIGNAL: a peer that closes mid-transfer is a failed
     // send, never a SIGPIPE that kills the process.

@@ -6,6 +6,7 @@
 #include "control/FirmwareKind.h"
 #include "discovery/SearchExchange.h"
 #include "platform/JobReports.h"
+#include "ui/JobReportWire.h"
 #include "ui/JobReportEvent.h"
 #include "ui/WindowMessage.h"
 #include "ui/WindowState.h"

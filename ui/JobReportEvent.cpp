@@ -1,6 +1,6 @@
 #include "ui/JobReportEvent.h"
 
-#include "platform/JobReports.h"
+#include "ui/JobReportWire.h"
 
 #include <QSemaphore>
 

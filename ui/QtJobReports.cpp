@@ -17,7 +17,18 @@ bool OnUserInterfaceThread()
 
 }  // namespace
 
-bool QtJobReports::deliver(unsigned message, long wParam, long lParam, orvane::Delivery delivery)
+bool QtJobReports::deliver(const orvane::JobReport& report)
+{
+    const orvane::WireForm form = orvane::WireFormOf(report);
+    bool delivered = true;
+    for (size_t i = 0; i < form.count; ++i) {
+        const orvane::WireMessage& m = form.messages[i];
+        delivered = deliverMessage(m.message, m.wParam, m.lParam, m.delivery) && delivered;
+    }
+    return delivered;
+}
+
+bool QtJobReports::deliverMessage(unsigned message, long wParam, long lParam, orvane::Delivery delivery)
 {
     const WindowHandle& target = message == orvane::kMsgSearchFinished ? g_hMainWnd : g_hWaitingWnd;
     if (delivery == orvane::Delivery::Post)

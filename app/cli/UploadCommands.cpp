@@ -21,13 +21,8 @@ constexpr int kBarWidth = 40;
 // report ends the job with its result code.
 class ProgressBarSink : public JobReportSink {
 public:
-    explicit ProgressBarSink(JobKind job) : job_(job) {}
-
-    bool deliver(unsigned message, long wParam, long lParam, Delivery) override
+    bool deliver(const JobReport& report) override
     {
-        if (message != kMsgJobProgress)
-            return false;
-        const JobReport report = ReadJobProgress(job_, wParam, lParam);
         std::lock_guard<std::mutex> lock(mutex_);
         if (report.kind == JobReport::Kind::Finished) {
             if (drawn_)
@@ -75,7 +70,6 @@ private:
         drawn_ = true;
     }
 
-    const JobKind job_;
     mutable std::mutex mutex_;
     bool drawn_ = false;
     bool finished_ = false;
@@ -85,51 +79,42 @@ private:
 // The upload's messages pass through here to end the bar's line first.
 class BarAwarePrompt : public OperatorPrompt {
 public:
-    BarAwarePrompt(ProgressBarSink& bar, OperatorPrompt* next) : bar_(bar), next_(next) {}
+    BarAwarePrompt(ProgressBarSink& bar, OperatorPrompt& next) : bar_(bar), next_(next) {}
     void showMessage(const char* text) override
     {
         bar_.endLine();
-        if (next_)
-            next_->showMessage(text);
-        else
-            std::fprintf(stderr, "%s\n", text);
+        next_.showMessage(text);
     }
 
 private:
     ProgressBarSink& bar_;
-    OperatorPrompt* next_;
+    OperatorPrompt& next_;
 };
 
-int RunUpload(const std::string& camera, const std::string& file, JobKind job,
-              bool (*upload)(const char* path, const char* address))
+int RunUpload(const std::string& camera, const std::string& file, UploadRoutine routine)
 {
-    ProgressBarSink sink(job);
-    OperatorPrompt* previousPrompt = InstallOperatorPrompt(nullptr);
-    BarAwarePrompt prompt(sink, previousPrompt);
-    InstallOperatorPrompt(&prompt);
-    JobReportSink* previous = InstallJobReportSink(&sink);
-    upload(file.c_str(), camera.c_str());
-    InstallJobReportSink(previous);
-    InstallOperatorPrompt(previousPrompt);
+    ProgressBarSink sink;
+    BarAwarePrompt prompt(sink, CurrentOperatorPrompt());
+    UploadFile({&sink, &prompt, nullptr}, routine, file.c_str(), camera.c_str());
     // Without a final report the upload never got that far (no connection,
     // a failed send): its message is on stderr and there is no code to print.
     if (!sink.finished())
         return kExitFailed;
     const long code = sink.result();
     std::fprintf(stdout, "%ld\n", code);
-    return code == 1 || code == kOnvifAccepted ? kExitOk : kExitFailed;
+    return IsAcceptedReply(code) ? kExitOk : kExitFailed;
 }
 
 }  // namespace
 
 int RunUploadFirmware(const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, JobKind::Firmware, UpdateIpcFirmware);
+    return RunUpload(camera, file, FirmwareRoutineForPath(file.c_str()));
 }
 
 int RunUploadOnvif(const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, JobKind::AddressList, UpdateIpcOnvifIps);
+    return RunUpload(camera, file, UploadRoutine::OnvifIps);
 }
 
 }  // namespace orvane::cli

@@ -4,6 +4,9 @@
 #include "control/FileDigest.h"
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
+#include "platform/CancelToken.h"
+#include "platform/JobReports.h"
+#include "platform/OperatorPrompt.h"
 #include "platform/ProtocolTiming.h"
 #include "tests/control/FakeCamera.h"
 #include "tests/support/Recorders.h"
@@ -113,12 +116,12 @@ private:
     std::vector<std::string> files_;
 };
 
-std::vector<Report> Progress(const std::vector<long>& permille, long result)
+std::vector<Report> Progress(JobKind job, const std::vector<long>& permille, long result)
 {
     std::vector<Report> reports;
     for (long p : permille)
-        reports.push_back({kMsgJobProgress, p, -1, Delivery::Send});
-    reports.push_back({kMsgJobProgress, -1, result, Delivery::Send});
+        reports.push_back(JobReport::Progress(job, static_cast<int>(p)));
+    reports.push_back(JobReport::Finished(job, result));
     return reports;
 }
 
@@ -203,14 +206,14 @@ TEST_P(UploadSeries, HeaderDataPacingAndProgressAsTheCameraSeesThem)
     test::RecordingReports reports;
     Clock::time_point finalAt{};
     reports.onReport = [&](const Report& r) {
-        if (r.wParam == -1)
+        if (r.kind == JobReport::Kind::Finished)
             finalAt = Clock::now();
     };
 
     auto start = Clock::now();
     EXPECT_TRUE(UpdateIpcKind4(path.c_str(), kCamera));
 
-    EXPECT_EQ(reports.reports(), Progress(c.progress, 1));
+    EXPECT_EQ(reports.reports(), Progress(JobKind::Firmware, c.progress, 1));
     EXPECT_TRUE(prompt.messages().empty());
     auto connections = camera.waitForConnections(1);
     ASSERT_EQ(connections.size(), 1u);
@@ -255,7 +258,7 @@ TEST_P(UploadReply, BecomesTheFinalReportsResult)
 
     EXPECT_TRUE(c.upload(path.c_str(), kCamera));
 
-    EXPECT_EQ(reports.reports(), Progress({}, c.result));
+    EXPECT_EQ(reports.reports(), Progress(c.kind == '6' ? JobKind::AddressList : JobKind::Firmware, {}, c.result));
     EXPECT_TRUE(prompt.messages().empty());
     auto connections = camera.waitForConnections(1);
     ASSERT_EQ(connections.size(), 1u);
@@ -290,7 +293,7 @@ TEST_F(UploadOrder, CameraSeesTheCloseOnlyAfterTheFinalReportReturned)
     test::RecordingReports reports;
     std::atomic<bool> finalReturned{false};
     reports.onReport = [&](const Report& r) {
-        if (r.wParam == -1) {
+        if (r.kind == JobReport::Kind::Finished) {
             std::this_thread::sleep_for(300ms);  // the operator reads the result box
             finalReturned = true;
         }
@@ -317,7 +320,7 @@ TEST_F(UploadOrder, OnvifWaitsItsTimeOutForASilentCameraThenReportsNoReply)
 
     EXPECT_GE(took, kOnvifTimeout);
     EXPECT_LT(took, kOnvifTimeout + 1500ms);
-    EXPECT_EQ(reports.reports(), Progress({}, 0));
+    EXPECT_EQ(reports.reports(), Progress(JobKind::AddressList, {}, 0));
 }
 
 struct FailureCase {
@@ -349,6 +352,90 @@ INSTANTIATE_TEST_SUITE_P(Routines, UploadWithoutCamera,
                                            FailureCase{"Onvif", UpdateIpcOnvifIps, "Link IPC Error"}),
                          [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
+TEST(IsAcceptedReply, OnlyOneAndTwoMeanTheCameraTookTheFile)
+{
+    struct Case {
+        long result;
+        bool accepted;
+    };
+    const Case cases[] = {{1, true}, {2, true}, {0, false}, {3, false}, {-1, false}, {12, false}, {-2, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(IsAcceptedReply(c.result), c.accepted) << c.result;
+}
+
+// A sink of the upload's own, installed nowhere.
+class KeptReports : public JobReportSink {
+public:
+    bool deliver(const JobReport& report) override
+    {
+        got.push_back(report);
+        return true;
+    }
+    std::vector<JobReport> got;
+};
+
+using UploadContextTest = TempFiles;
+
+TEST_F(UploadContextTest, TwoUploadsOnOneThreadReportEachToItsOwnSink)
+{
+    const std::string firmware = write("fw.bin", Pattern(16000));
+    const std::string list = write("ips.txt", "192.168.1.10\n");
+    test::RecordingReports process;  // the process's sink hears nothing of either
+    test::RecordingPrompt processPrompt;
+    KeptReports first, second;
+    {
+        FakeCamera camera(FakeCamera::Mode::Upload);
+        const UploadOutcome a = UploadFile({&first, nullptr, nullptr}, UploadRoutine::Kind4, firmware.c_str(), kCamera);
+        EXPECT_TRUE(a.finished);
+        EXPECT_EQ(a.result, 1);
+        EXPECT_EQ(a.failure, "");
+    }
+    {
+        FakeCamera camera(FakeCamera::Mode::Upload, {UploadAnswer::Reply, "0", 0});
+        const UploadOutcome b = UploadFile({&second, nullptr, nullptr}, UploadRoutine::OnvifIps, list.c_str(), kCamera);
+        EXPECT_TRUE(b.finished);
+        EXPECT_EQ(b.result, 2);
+    }
+    EXPECT_EQ(first.got, Progress(JobKind::Firmware, {639}, 1));
+    EXPECT_EQ(second.got, Progress(JobKind::AddressList, {}, 2));
+    EXPECT_TRUE(process.reports().empty());
+    EXPECT_TRUE(processPrompt.messages().empty());
+}
+
+TEST_F(UploadContextTest, AFailureComesBackAsTheMessageAndGoesToTheContextsPromptOnly)
+{
+    const std::string path = write("fw.bin", "firmware");
+    test::RecordingPrompt processPrompt;
+    struct KeptPrompt : OperatorPrompt {
+        void showMessage(const char* text) override { told.emplace_back(text); }
+        std::vector<std::string> told;
+    } own;
+    // No camera listens: the connection fails.
+    const UploadOutcome told = UploadFile({nullptr, &own, nullptr}, UploadRoutine::Kind4, path.c_str(), kCamera);
+    EXPECT_FALSE(told.finished);
+    EXPECT_EQ(told.failure, "Link IPC error");
+    EXPECT_EQ(own.told, std::vector<std::string>{"Link IPC error"});
+    const UploadOutcome quiet = UploadFile({}, UploadRoutine::Kind2, missing().c_str(), kCamera);
+    EXPECT_EQ(quiet.failure, "Link IPC Error");
+    EXPECT_TRUE(processPrompt.messages().empty());
+}
+
+TEST_F(UploadContextTest, ItsCancelTokenStopsTheUpload)
+{
+    const std::string path = write("fw.bin", Pattern(200000));  // 20 chunks
+    FakeCamera camera(FakeCamera::Mode::Upload);
+    CancelToken cancel;
+    KeptReports reports;
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(60ms);
+        cancel.cancel();
+    });
+    const UploadOutcome outcome = UploadFile({&reports, nullptr, &cancel}, UploadRoutine::Kind4, path.c_str(), kCamera);
+    canceller.join();
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_EQ(outcome.failure, "Send Data error");
+}
+
 using UploadFailure = TempFiles;
 
 TEST_F(UploadFailure, FileMissingAfterConnectClosesTheConnectionWithoutAHeader)
@@ -378,7 +465,7 @@ TEST_F(UploadFailure, CameraDroppingTheConnectionMidDataIsASendError)
 
     EXPECT_EQ(prompt.messages(), std::vector<std::string>{"Send Data error"});
     for (const Report& r : reports.reports())
-        EXPECT_NE(r.wParam, -1) << "no final report after a failed send";
+        EXPECT_NE(r.kind, JobReport::Kind::Finished) << "no final report after a failed send";
 }
 
 TEST_F(UploadFailure, FileOfTwoGibibytesIsRefusedBeforeConnecting)

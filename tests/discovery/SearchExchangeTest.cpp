@@ -97,36 +97,34 @@ TEST_F(SearchExchangeTest, NoInterfaceToSendOnIsAFailureAndListsNothing)
     EXPECT_EQ(TheSearchExchange().lastReport().requestsSent(), 0);
     EXPECT_EQ(TheSearchExchange().lastReport().describeTries(), "none");
     // The windows still hear that the search is over.
-    EXPECT_EQ(reports.reports(), (std::vector<test::Report>{{kMsgJobProgress, -1, -1, Delivery::Post},
-                                                            {kMsgSearchFinished, 0, 0, Delivery::Send}}));
+    EXPECT_EQ(reports.reports(), std::vector<JobReport>{JobReport::Finished(JobKind::Search, 0)});
     // The datagram that waited is not lost to the next search.
     SearchIpc();
     EXPECT_EQ(TheCameraDirectory().size(), 1u);
 }
 
-TEST_F(SearchExchangeTest, EndsWithQueuedProgressReportThenSentRefill)
+TEST_F(SearchExchangeTest, EndsWithOneFinishedReportWhileTheListIsFull)
 {
     reports.onReport = [](const test::Report& r) {
         // The refill reads the directory while the search is still inside its call.
-        if (r.message == kMsgSearchFinished) {
+        if (r.kind == JobReport::Kind::Finished) {
             EXPECT_EQ(TheCameraDirectory().size(), 1u);
         }
     };
     SendToSearchPort(Answer(9));
     SearchIpc();
-    EXPECT_EQ(reports.reports(), (std::vector<test::Report>{{kMsgJobProgress, -1, -1, Delivery::Post},
-                                                            {kMsgSearchFinished, 0, 0, Delivery::Send}}));
+    EXPECT_EQ(reports.reports(), std::vector<JobReport>{JobReport::Finished(JobKind::Search, 0)});
 }
 
-TEST_F(SearchExchangeTest, ForgetsEarlierCamerasAndDropsReportsWithoutProgressWindow)
+TEST_F(SearchExchangeTest, ForgetsEarlierCamerasAndStillEndsWithoutAReceiver)
 {
     SendToSearchPort(Answer(5));
     SearchIpc();
     ASSERT_EQ(TheCameraDirectory().size(), 1u);
-    reports.progressWindowOpen = false;
+    reports.receiverOpen = false;
     SearchIpc();
     EXPECT_EQ(TheCameraDirectory().size(), 0u);
-    EXPECT_EQ(reports.reports().back(), (test::Report{kMsgSearchFinished, 0, 0, Delivery::Send}));
+    EXPECT_EQ(reports.reports().back(), JobReport::Finished(JobKind::Search, 0));
 }
 
 TEST_F(SearchExchangeTest, TimeOutRestartsAfterEveryDatagram)

@@ -1,7 +1,8 @@
-// The wire form of every job report: the messages, values and delivery the
-// windows have always received, and the progress window's reading of them.
+// Where a job report goes: the sink of the thread's job scope, else the
+// process's, and whether it found its receiver.
 
 #include "platform/JobReports.h"
+#include "platform/JobScope.h"
 
 #include <gtest/gtest.h>
 
@@ -10,76 +11,34 @@
 namespace orvane {
 namespace {
 
-std::vector<WireMessage> Messages(const JobReport& report)
-{
-    const WireForm form = WireFormOf(report);
-    return {form.messages, form.messages + form.count};
-}
-
-struct WireCase {
-    const char* name;
-    JobReport report;
-    std::vector<WireMessage> wire;
-};
-
-void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
-
-class JobReportWire : public ::testing::TestWithParam<WireCase> {};
-
-TEST_P(JobReportWire, IsTheMessagesTheWindowsReceive)
-{
-    EXPECT_EQ(Messages(GetParam().report), GetParam().wire);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Reports, JobReportWire,
-    ::testing::Values(
-        WireCase{"SearchFinished", JobReport::Finished(JobKind::Search, 0),
-                 {{1126, -1, -1, Delivery::Post}, {1125, 0, 0, Delivery::Send}}},
-        WireCase{"FirmwareProgress", JobReport::Progress(JobKind::Firmware, 639), {{1126, 639, -1, Delivery::Send}}},
-        WireCase{"AddressListProgress", JobReport::Progress(JobKind::AddressList, 0), {{1126, 0, -1, Delivery::Send}}},
-        WireCase{"FirmwareFinished", JobReport::Finished(JobKind::Firmware, 1), {{1126, -1, 1, Delivery::Send}}},
-        WireCase{"FirmwareNoReply", JobReport::Finished(JobKind::Firmware, 0), {{1126, -1, 0, Delivery::Send}}},
-        WireCase{"AddressListAccepted", JobReport::Finished(JobKind::AddressList, 2), {{1126, -1, 2, Delivery::Send}}},
-        WireCase{"FirmwareFailed", JobReport::Failed(JobKind::Firmware), {{1126, -2, -1, Delivery::Post}}},
-        WireCase{"AddressListFailed", JobReport::Failed(JobKind::AddressList), {{1126, -2, -1, Delivery::Post}}}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
-
-TEST(JobReportWire, ProgressWindowReadsBackWhatWasSent)
-{
-    for (JobKind job : {JobKind::Firmware, JobKind::AddressList}) {
-        for (const JobReport& sent : {JobReport::Progress(job, 0), JobReport::Progress(job, 999),
-                                      JobReport::Finished(job, 0), JobReport::Finished(job, 7),
-                                      JobReport::Finished(job, -1), JobReport::Failed(job)}) {
-            const WireMessage m = WireFormOf(sent).messages[0];
-            EXPECT_EQ(ReadJobProgress(job, m.wParam, m.lParam), sent);
-        }
-    }
-    // A search's final report carries no result the window uses.
-    const WireMessage searchEnd = WireFormOf(JobReport::Finished(JobKind::Search, 0)).messages[0];
-    EXPECT_EQ(ReadJobProgress(JobKind::Search, searchEnd.wParam, searchEnd.lParam).kind, JobReport::Kind::Finished);
-}
-
-// Each message goes to the sink as it is; the report counts as delivered
-// only when every one of its messages found a window.
-class OnlyMainWindow : public JobReportSink {
+class KeptReports : public JobReportSink {
 public:
-    bool deliver(unsigned message, long wParam, long lParam, Delivery delivery) override
+    explicit KeptReports(bool open) : open_(open) {}
+    bool deliver(const JobReport& report) override
     {
-        got.push_back({message, wParam, lParam, delivery});
-        return message == kMsgSearchFinished;
+        got.push_back(report);
+        return open_;
     }
-    std::vector<WireMessage> got;
+    std::vector<JobReport> got;
+
+private:
+    bool open_;
 };
 
-TEST(ReportJob, DeliversEveryMessageAndSaysWhetherAllArrived)
+TEST(ReportJob, GoesToTheScopesSinkElseTheProcesssAndSaysWhetherItArrived)
 {
-    OnlyMainWindow sink;
-    JobReportSink* previous = InstallJobReportSink(&sink);
-    EXPECT_FALSE(ReportJob(JobReport::Finished(JobKind::Search, 0)));
-    EXPECT_EQ(sink.got, Messages(JobReport::Finished(JobKind::Search, 0)));
+    KeptReports process(true);
+    KeptReports scoped(false);
+    JobReportSink* previous = InstallJobReportSink(&process);
+    EXPECT_TRUE(ReportJob(JobReport::Progress(JobKind::Firmware, 10)));
+    {
+        ScopedJob job({&scoped, nullptr, nullptr});
+        EXPECT_FALSE(ReportJob(JobReport::Finished(JobKind::Firmware, 1)));
+    }
+    EXPECT_EQ(process.got, std::vector<JobReport>{JobReport::Progress(JobKind::Firmware, 10)});
+    EXPECT_EQ(scoped.got, std::vector<JobReport>{JobReport::Finished(JobKind::Firmware, 1)});
     InstallJobReportSink(nullptr);
-    EXPECT_FALSE(ReportJob(JobReport::Progress(JobKind::Firmware, 10)));
+    EXPECT_FALSE(ReportJob(JobReport::Failed(JobKind::Firmware)));
     InstallJobReportSink(previous);
 }
 

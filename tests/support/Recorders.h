@@ -33,31 +33,23 @@ private:
     std::vector<std::string> messages_;
 };
 
-struct Report {
-    unsigned message;
-    long wParam;
-    long lParam;
-    Delivery delivery;
-    bool operator==(const Report&) const = default;
-};
+using Report = JobReport;
 
-// Records every report; the progress window counts as open while
-// progressWindowOpen is true. onReport runs inside delivery.
+// Records every report; it says it found its receiver while receiverOpen
+// is true. onReport runs inside delivery.
 class RecordingReports : public JobReportSink {
 public:
     RecordingReports() { previous_ = InstallJobReportSink(this); }
     ~RecordingReports() override { InstallJobReportSink(previous_); }
-    bool deliver(unsigned message, long wParam, long lParam, Delivery delivery) override
+    bool deliver(const JobReport& report) override
     {
-        if (message == kMsgJobProgress && !progressWindowOpen)
-            return false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            reports_.push_back({message, wParam, lParam, delivery});
+            reports_.push_back(report);
         }
         if (onReport)
-            onReport(reports_.back());
-        return true;
+            onReport(report);
+        return receiverOpen;
     }
     std::vector<Report> reports()
     {
@@ -65,7 +57,7 @@ public:
         return reports_;
     }
 
-    bool progressWindowOpen = true;
+    bool receiverOpen = true;
     std::function<void(const Report&)> onReport;
 
 private:

@@ -76,10 +76,10 @@ public:
     ~CountingSink() override { orvane::InstallJobReportSink(previous_); }
     CountingSink(const CountingSink&) = delete;
     CountingSink& operator=(const CountingSink&) = delete;
-    bool deliver(unsigned message, long wParam, long lParam, orvane::Delivery delivery) override
+    bool deliver(const orvane::JobReport& report) override
     {
         ++entered;
-        return next_.deliver(message, wParam, lParam, delivery);
+        return next_.deliver(report);
     }
     std::atomic<int> entered{0};
 
@@ -220,11 +220,12 @@ private slots:
         g_hWaitingWnd.publish(window);
         // Queued, and a worker waiting for its progress report to be handled.
         QVERIFY(orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::Firmware)));
-        QVERIFY(orvane::PostJobReport(orvane::kMsgJobProgress, -1, 0));
+        // A stray sender's final report, in the wire form itself.
+        QVERIFY(setup.reports.deliverMessage(orvane::kMsgJobProgress, -1, 0, orvane::Delivery::Post));
         auto fromWorker = std::async(std::launch::async, [] {
             return orvane::ReportJob(orvane::JobReport::Progress(orvane::JobKind::Firmware, 500));
         });
-        while (counting.entered.load() < 3)
+        while (counting.entered.load() < 2)
             std::this_thread::yield();
         // The worker's post happens just after it is counted; no event is
         // handled meanwhile, since this thread does not go back to the loop.
@@ -244,9 +245,9 @@ private slots:
     void reportsWithoutAWindowAreDropped()
     {
         QCOMPARE(g_hWaitingWnd.get(), nullptr);
-        QVERIFY(!orvane::PostJobReport(orvane::kMsgJobProgress, -2, -1));
-        auto fromWorker = std::async(std::launch::async, [] {
-            return orvane::SendJobReport(orvane::kMsgJobProgress, 500, -1);
+        QVERIFY(!setup.reports.deliverMessage(orvane::kMsgJobProgress, -2, -1, orvane::Delivery::Post));
+        auto fromWorker = std::async(std::launch::async, [this] {
+            return setup.reports.deliverMessage(orvane::kMsgJobProgress, 500, -1, orvane::Delivery::Send);
         });
         QVERIFY(!fromWorker.get());
     }
