@@ -1,6 +1,7 @@
 #include "preview/CTarnFFMpeg.h"
 
 #include "platform/ClassRegistry.h"
+#include "preview/PluginInterface.h"
 
 #include <QRect>
 
@@ -48,10 +49,14 @@ bool CTarnFFMpeg::Create(const char* /*className*/, const char* windowName, unsi
     orvane::SharedLibrary library = orvane::SharedLibrary::LoadFile(path.c_str());
     if (!library.loaded())
         return CannotCreate(path, library.error().c_str());
-    auto create = library.function<VidraCreateControlFn>(VIDRA_CREATE_CONTROL_SYMBOL);
-    auto invoke = library.function<VidraInvokeFn>(VIDRA_INVOKE_SYMBOL);
+    // A plug-in of another interface version has said why on stderr already.
+    const VidraInterface* members = orvane::PluginInterfaceOf(library, path.c_str());
+    if (members == nullptr)
+        return false;
+    auto create = members->createControl;
+    auto invoke = members->invoke;
     if (create == nullptr || invoke == nullptr)
-        return CannotCreate(path, library.error().c_str());
+        return CannotCreate(path, "its dispatch table has no control members");
     auto* control = static_cast<QWidget*>(create(kClassId, parent));
     if (control == nullptr)
         return CannotCreate(path, "the library does not make this class");

@@ -2,6 +2,7 @@
 
 #include "platform/ClassRegistry.h"
 #include "platform/SharedLibrary.h"
+#include "preview/PluginInterface.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,10 +16,16 @@ constexpr char kProgIdClsidKey[] = VIDRA_PROGID "\\Clsid";
 // MAX_PATH: the buffer the registered path is read into.
 constexpr size_t kPathBufferSize = 260;
 
-void CallEntryPoint(const char* library, const char* entryPoint)
+enum class VersionCheck { Ask, Asked };
+
+void CallEntryPoint(const char* library, const char* entryPoint, VersionCheck check = VersionCheck::Ask)
 {
     SharedLibrary plugin = SharedLibrary::LoadByName(library);
     if (!plugin.loaded())
+        return;
+    // A plug-in of another interface version is neither registered nor
+    // unregistered: its line on stderr says why.
+    if (check == VersionCheck::Ask && PluginInterfaceOf(plugin, library) == nullptr)
         return;
     if (auto call = plugin.function<VidraRegisterFn>(entryPoint))
         call();
@@ -49,9 +56,15 @@ bool FileExists(const char* path)
 
 void OnRegActivex(const char* library)
 {
+    // Asked once, so a refused plug-in is told once.
+    {
+        SharedLibrary plugin = SharedLibrary::LoadByName(library);
+        if (!plugin.loaded() || PluginInterfaceOf(plugin, library) == nullptr)
+            return;
+    }
     if (IsPluginServerPresent())
-        UnregisterPlugin(library);
-    RegisterPlugin(library);
+        CallEntryPoint(library, VIDRA_UNREGISTER_SYMBOL, VersionCheck::Asked);
+    CallEntryPoint(library, VIDRA_REGISTER_SYMBOL, VersionCheck::Asked);
 }
 
 bool IsPluginServerPresent()

@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -34,20 +35,34 @@ extern "C" __attribute__((visibility("default"))) int32_t VidraInvoke(void* cont
 {
     auto* widget = static_cast<vidra::VidraControl*>(control);
     if (widget == nullptr)
-        return -1;
+        return kVidraNoControl;
     switch (dispId) {
     case kVidraCloseStream:
         if (count != 0)
-            return -2;
+            return kVidraBadArguments;
         widget->CloseStream();
-        return 0;
+        return kVidraOk;
     case kVidraOpenStream:
         if (count != 2 || arguments == nullptr || arguments[0].type != VidraArgument::Text ||
             arguments[1].type != VidraArgument::Int16)
-            return -2;
+            return kVidraBadArguments;
         widget->OpenStream(arguments[0].text != nullptr ? arguments[0].text : "", arguments[1].number);
-        return 0;
+        return kVidraOk;
     default:
-        return -3;
+        return kVidraUnknownMember;
     }
 }
+
+extern "C" __attribute__((visibility("default"))) uint32_t VidraInterfaceVersion(void)
+{
+    return VIDRA_INTERFACE_VERSION;
+}
+
+extern "C" __attribute__((visibility("default"))) const VidraInterface* VidraGetInterface(void)
+{
+    static const VidraInterface table{sizeof(VidraInterface), VIDRA_INTERFACE_VERSION, VidraCreateControl, VidraInvoke};
+    return &table;
+}
+
+static_assert(std::is_same_v<decltype(&VidraInterfaceVersion), VidraInterfaceVersionFn>);
+static_assert(std::is_same_v<decltype(&VidraGetInterface), VidraGetInterfaceFn>);

@@ -146,6 +146,7 @@ TEST_F(PluginRegistrationTest, RegActivexUnregistersOnlyAPresentServerAndAlwaysR
         {"library missing", Probe::NamesExistingFile, "liborvane-no-such-plugin.so", {}},
         {"only register exported", Probe::NamesExistingFile, DOUBLE_REGISTER_ONLY, {"register-only register"}},
         {"only register, key missing", Probe::Missing, DOUBLE_REGISTER_ONLY, {"register-only register"}},
+        {"another interface version", Probe::NamesExistingFile, DOUBLE_OTHER_VERSION, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -155,6 +156,26 @@ TEST_F(PluginRegistrationTest, RegActivexUnregistersOnlyAPresentServerAndAlwaysR
         OnRegActivex(c.library);
         EXPECT_EQ(calls(), c.expected);
     }
+}
+
+TEST_F(PluginRegistrationTest, APluginOfAnotherInterfaceVersionIsRefusedWithOneLine)
+{
+    setUpProbe(Probe::NamesExistingFile);
+    testing::internal::CaptureStderr();
+    OnRegActivex(DOUBLE_OTHER_VERSION);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(calls().empty());
+    const std::string expected = std::string("orvane: ") + DOUBLE_OTHER_VERSION +
+                                 " is not used: it is built for another interface version (this Orvane needs video "
+                                 "plug-in interface version " + std::to_string(VIDRA_INTERFACE_VERSION) + ", found " +
+                                 std::to_string(VIDRA_INTERFACE_VERSION + 1) + ")\n";
+    EXPECT_EQ(said, expected);
+
+    // The host's own version passes without a word.
+    testing::internal::CaptureStderr();
+    OnRegActivex(DOUBLE_BOTH);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(calls(), (std::vector<std::string>{"both unregister", "both register"}));
 }
 
 }  // namespace

@@ -234,6 +234,32 @@ private slots:
         QCOMPARE(naming.size(), 1);
         QVERIFY2(naming[0].contains("cannot create the video control"), text.constData());
     }
+
+    void aPluginOfAnotherInterfaceVersionIsRefusedWithOneLine()
+    {
+        const std::string other = OTHER_VERSION_PLUGIN_PATH;
+        QCOMPARE(orvane::ClassRegistry().setValue(ServerKey(CTarnFFMpeg::kClassId), "", other),
+                 orvane::RegistryStatus::Ok);
+
+        const QString said = dataPath("stderr.txt");
+        {
+            StderrToFile capture(said);
+            openWindow();
+        }
+        QCOMPARE(window->preview().window(), nullptr);
+        QFile file(said);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QByteArrayList naming;
+        for (const QByteArray& line : text.split('\n')) {
+            if (line.contains(other.c_str()))
+                naming << line;
+        }
+        QCOMPARE(naming.size(), 1);
+        QVERIFY2(naming[0].contains("built for another interface version"), text.constData());
+        QVERIFY2(naming[0].contains("needs video plug-in interface version " + QByteArray::number(VIDRA_INTERFACE_VERSION)),
+                 text.constData());
+    }
 };
 
 QTEST_MAIN(PreviewHostTest)

@@ -124,9 +124,21 @@ private slots:
     {
         library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
         QVERIFY2(library != nullptr, dlerror());
-        create = reinterpret_cast<VidraCreateControlFn>(dlsym(library, VIDRA_CREATE_CONTROL_SYMBOL));
-        invoke = reinterpret_cast<VidraInvokeFn>(dlsym(library, VIDRA_INVOKE_SYMBOL));
+        // The version first, then the members through the table the host uses.
+        auto version = reinterpret_cast<VidraInterfaceVersionFn>(dlsym(library, VIDRA_INTERFACE_VERSION_SYMBOL));
+        auto table = reinterpret_cast<VidraGetInterfaceFn>(dlsym(library, VIDRA_GET_INTERFACE_SYMBOL));
+        QVERIFY(version != nullptr && table != nullptr);
+        QCOMPARE(version(), uint32_t(VIDRA_INTERFACE_VERSION));
+        const VidraInterface* members = table();
+        QVERIFY(members != nullptr);
+        QCOMPARE(members->size, uint32_t(sizeof(VidraInterface)));
+        QCOMPARE(members->version, uint32_t(VIDRA_INTERFACE_VERSION));
+        create = members->createControl;
+        invoke = members->invoke;
         QVERIFY(create != nullptr && invoke != nullptr);
+        // The bare entry points stay for callers of the first interface.
+        QCOMPARE(reinterpret_cast<void*>(create), dlsym(library, VIDRA_CREATE_CONTROL_SYMBOL));
+        QCOMPARE(reinterpret_cast<void*>(invoke), dlsym(library, VIDRA_INVOKE_SYMBOL));
     }
     void init() { unsetenv("VIDRA_URL"); }
 
@@ -189,15 +201,15 @@ private slots:
         QCOMPARE(create(nullptr, nullptr), nullptr);
         QWidget parent;
         QWidget* control = newControl(&parent);
-        QCOMPARE(close(control), 0);  // before any OpenStream
+        QCOMPARE(close(control), int32_t(kVidraOk));  // before any OpenStream
         QCOMPARE(control->accessibleDescription(), QString());
-        QVERIFY(invoke(control, 40, nullptr, 0) < 0);
+        QCOMPARE(invoke(control, 40, nullptr, 0), int32_t(kVidraUnknownMember));
         const VidraArgument one[1] = {{VidraArgument::Text, "10.0.0.1", 0}};
-        QVERIFY(invoke(control, kVidraOpenStream, one, 1) < 0);
+        QCOMPARE(invoke(control, kVidraOpenStream, one, 1), int32_t(kVidraBadArguments));
         const VidraArgument swapped[2] = {{VidraArgument::Int16, nullptr, 0}, {VidraArgument::Text, "10.0.0.1", 0}};
-        QVERIFY(invoke(control, kVidraOpenStream, swapped, 2) < 0);
-        QVERIFY(invoke(control, kVidraCloseStream, one, 1) < 0);
-        QVERIFY(invoke(nullptr, kVidraCloseStream, nullptr, 0) < 0);
+        QCOMPARE(invoke(control, kVidraOpenStream, swapped, 2), int32_t(kVidraBadArguments));
+        QCOMPARE(invoke(control, kVidraCloseStream, one, 1), int32_t(kVidraBadArguments));
+        QCOMPARE(invoke(nullptr, kVidraCloseStream, nullptr, 0), int32_t(kVidraNoControl));
         QCOMPARE(control->accessibleDescription(), QString());
     }
 
