@@ -46,6 +46,54 @@ head -c 40960 /dev/urandom > "$work/fw.br"   # four chunks: 0.4 s of pacing
 restart="restart-ms=1200"
 
 case "$case_name" in
+usage-errors)
+  # Refused by the parser or the target check before any search: exit 2, one
+  # line saying why, nothing on stdout. No network is needed, none is given.
+  usage() {
+    local expected=$1; shift
+    rc=0
+    unshare -n "$cli" "$@" > "$work/stdout" 2> "$work/stderr" || rc=$?
+    [ "$rc" -eq 2 ] || fail "orvane-cli $*: exit $rc, expected 2"
+    [ "$(head -1 "$work/stderr")" = "$expected" ] || fail "orvane-cli $*: stderr, expected: $expected"
+    [ ! -s "$work/stdout" ] || fail "orvane-cli $*: wrote on stdout"
+  }
+  both="orvane-cli: name the cameras, or give --all, not both"
+  usage "$both" upgrade "$work/fw.br" --all 10.77.0.11
+  usage "$both" upgrade "$work/fw.br"
+  usage "$both" assign-ips 10.77.0.100 --all 000000000011
+  usage "orvane-cli: 'camera-1' is neither an IPv4 address nor a MAC of 12 hexadecimal digits" \
+    upgrade "$work/fw.br" camera-1
+  usage "orvane-cli: '00000000001' is neither an IPv4 address nor a MAC of 12 hexadecimal digits" \
+    assign-ips 10.77.0.100 10.77.0.11 00000000001
+  usage "orvane-cli: '10.77.0.256' is not an IPv4 address" assign-ips 10.77.0.256 --all
+  usage "orvane-cli: 'first' is not an IPv4 address" assign-ips first --all
+  usage "orvane-cli: --jobs: Value 0 not in range 1 to 2147483647" upgrade "$work/fw.br" --all --jobs 0
+  usage "orvane-cli: --jobs: Value 2147483648 not in range 1 to 2147483647" upgrade "$work/fw.br" --all --jobs 2147483648
+  usage "orvane-cli: --jobs: Value -3 not in range 1 to 2147483647" assign-ips 10.77.0.100 --all --jobs -3
+  ;;
+upgrade-on-a-terminal)
+  # On a terminal the progress is live: a bar a camera, redrawn in place,
+  # gone before the summary.
+  lan --sim "--camera ip=10.77.0.11,mac=000000000011,version=V1,$restart,after-upgrade=V2
+             --camera ip=10.77.0.12,mac=000000000012,version=V1,$restart,after-upgrade=V3" -- bash -c '
+    out=$1; shift
+    script -qefc "$(printf "%q " "$@")" "$out/terminal" > /dev/null < /dev/null
+    echo $? > "$out/rc"
+  ' _ "$work" "$cli" upgrade "$work/fw.br" --all --wait 8 || fail "test LAN failed"
+  rc=$(cat "$work/rc")
+  expect_rc 0
+  # util-linux writes its own start and end lines into the typescript.
+  tr -d '\r' < "$work/terminal" | grep -vE '^Script (started|done) ' > "$work/screen" || true
+  grep -qE '^10\.77\.0\.1[12] +\[[#.]{30}\] +[0-9]+/1000 (working|restarting)$' "$work/screen" ||
+    fail "no live bar: $(cat -v "$work/screen" | head -20)"
+  grep -qE '^upgrade: [0-9]/2 done, [0-9] without success$' "$work/screen" || fail "no live tally"
+  grep -q $'\x1b\[1A\x1b\[2K' "$work/screen" || fail "the bars are not redrawn in place"
+  ! grep -qE '^upgrade: .* running, ' "$work/screen" || fail "plain progress lines on a terminal"
+  # After the last erase: the two summary rows, nothing else.
+  last=$(awk -v RS=$'\x1b\\[2K' 'END { print }' "$work/screen")
+  [ "$last" = $'10.77.0.11\t000000000011\tV1\t1\tV2\tupgraded\n10.77.0.12\t000000000012\tV1\t1\tV3\tupgraded' ] ||
+    fail "after the bars: $(printf '%s' "$last" | cat -v)"
+  ;;
 upgrade-outcomes)
   run "--camera ip=10.77.0.11,mac=000000000011,version=V1,$restart,after-upgrade=V2
        --camera ip=10.77.0.12,mac=000000000012,version=V1,$restart
