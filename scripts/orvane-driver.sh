@@ -26,27 +26,10 @@ step() {
   fi
 }
 
-# wait_window PATTERN SECONDS: the id of the first visible window whose name
-# matches, printed; fails when none shows within the time.
-wait_window() {
-  local end=$((SECONDS + $2)) id
-  while [ $SECONDS -lt "$end" ]; do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# wait_gone PATTERN SECONDS: fails when a window whose name matches is still
-# shown after the time.
-wait_gone() {
-  local end=$((SECONDS + $2))
-  while xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; do
-    [ $SECONDS -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
+# wait_window PATTERN SECONDS and wait_gone PATTERN SECONDS: the waits the
+# shell cases use.
+# shellcheck source=../tests/e2e/lib.sh
+. "$here/tests/e2e/lib.sh"
 
 # In a registry of the run's own (XDG_DATA_HOME under the test LAN's folder).
 register_plugin() {

@@ -6,7 +6,8 @@
 # subsystem folder stops the configure.
 set -euo pipefail
 source=$1
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../e2e/lib.sh
+. "$(dirname "$0")/../e2e/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

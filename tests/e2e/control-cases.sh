@@ -11,10 +11,10 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cli="$build/bin/orvane-cli"
 preload=()  # set by a case to run the command under env VAR=... assignments
 cam=10.77.0.11
-work=$(mktemp -d /tmp/orvane-control.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() { echo "FAIL: $*" >&2; [ ! -f "$work/log" ] || { echo "--- camera log" >&2; cat "$work/log" >&2; }; exit 1; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
+case_folder control
+fail_dump=("$work/log")
 
 # run "SIM ARGS" [--in DIR] CLI-ARGS...: runs one orvane-cli command on the
 # LAN and leaves its stdout, stderr, exit code ($rc) and the simulator's log
@@ -24,7 +24,7 @@ run() {
   local sim=$1; shift
   local dir=$PWD
   if [ "${1:-}" = --in ]; then dir=$2; shift 2; fi
-  "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" --sim "$sim" -- bash -c '
+  lan --sim "$sim" -- bash -c '
     out=$1 dir=$2; shift 2
     (cd "$dir" && "$@") > "$out/stdout" 2> "$out/stderr"
     echo $? > "$out/rc"

@@ -8,7 +8,8 @@ set -euo pipefail
 build=$1
 case_name=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -8,15 +8,10 @@ build=$1
 case_name=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cli="$build/bin/orvane-cli"
-work=$(mktemp -d /tmp/orvane-fleet.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() {
-  echo "FAIL: $*" >&2
-  for f in stdout stderr log; do [ ! -f "$work/$f" ] || { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
-  exit 1
-}
-lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
+case_folder fleet
+fail_dump=("$work/stdout" "$work/stderr" "$work/log")
 
 # run "SIM ARGS" CLI-ARGS...: one orvane-cli command on the LAN; leaves
 # stdout, stderr, the exit code ($rc) and the simulator's log in $work.

@@ -7,8 +7,8 @@ build=$1
 case_name=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 cli="$build/bin/orvane-cli"
-lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
 
 # Runs a search, leaving its output in $out and its length in $took (seconds),
 # timed inside the LAN so that the namespaces' set-up does not count.

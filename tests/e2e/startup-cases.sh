@@ -13,7 +13,8 @@ if [ "${ORVANE_STARTUP_INSIDE:-}" != 1 ]; then
     --sim "--camera ip=10.77.0.11,mac=001a2b3c4d11,version=V2.4.3" -- "$0" "$build" "$case_name"
 fi
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
 export XDG_DATA_HOME="$ORVANE_LAN_DIR/data" XDG_RUNTIME_DIR="$ORVANE_LAN_DIR/runtime"
 mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 # shellcheck source=../../scripts/xvfb.sh
@@ -23,24 +24,6 @@ trap 'kill $XVFB_PID 2>/dev/null || true' EXIT
 orvane="$build/bin/orvane"
 registry="$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT"
 
-# wait_window NAME SECONDS: the id of the first window whose name matches.
-wait_window() {
-  local end=$((SECONDS + $2))
-  while [ $SECONDS -lt $end ]; do
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
-# ends_within PID SECONDS: waits for the process; its exit code in $rc.
-ends_within() {
-  local end=$((SECONDS + $2))
-  while kill -0 "$1" 2>/dev/null; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-  wait "$1" && rc=0 || rc=$?
-}
 
 case "$case_name" in
   file-name-start-until-exit)

@@ -10,10 +10,10 @@ case_name=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 live=10.77.0.11
 none=10.77.0.12
-work=$(mktemp -d /tmp/orvane-stream.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() { echo "FAIL: $*" >&2; [ ! -f "$work/log" ] || { echo "--- camera log" >&2; cat "$work/log" >&2; }; exit 1; }
+# shellcheck source=lib.sh
+. "$here/tests/e2e/lib.sh"
+case_folder stream
+fail_dump=("$work/log")
 command -v ffprobe > /dev/null || fail "ffprobe missing (scripts/setup installs ffmpeg)"
 
 # lan MODE SCRIPT: runs SCRIPT with bash on the operator side, the first

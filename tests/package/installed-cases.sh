@@ -9,13 +9,13 @@ set -euo pipefail
 user=$1 timestrip_read=$2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 work=$ORVANE_LAN_DIR
+# shellcheck source=../e2e/lib.sh
+. "$here/tests/e2e/lib.sh"
 # A failure keeps the screen as it was, for whoever reads the log.
-fail() {
-  echo "FAIL: $*" >&2
+on_fail() {
   if [ -n "${DISPLAY:-}" ] && import -window root "$here/build/package-stage-failure.png" 2>/dev/null; then
     echo "the screen: $here/build/package-stage-failure.png" >&2
   fi
-  exit 1
 }
 . "$here/scripts/xvfb.sh"
 start_xvfb
@@ -33,15 +33,6 @@ setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
   XDG_RUNTIME_DIR="$runtime" LANG=C.UTF-8 orvane > "$work/orvane.out" 2>&1 &
 orvane_pid=$!
 
-# wait_window NAME SECONDS: the id of the first visible window whose name matches.
-wait_window() {
-  local end=$((SECONDS + $2))
-  while [ $SECONDS -lt $end ]; do
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
 main=$(wait_window '^Orvane-V' 15) || fail "no main window; orvane said: $(cat "$work/orvane.out")"
 xdotool search --onlyvisible --name '^Error$' >/dev/null 2>&1 && fail "the plug-in message came up"
 ! grep -q 'TarnVidraActivex' "$work/orvane.out" || fail "the plug-in message: $(cat "$work/orvane.out")"

@@ -10,7 +10,8 @@
 # Needs root, and build/ built for the simulator and timestrip-read.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../e2e/lib.sh
+. "$here/tests/e2e/lib.sh"
 [ "$(id -u)" = 0 ] || fail "the package stage needs root"
 
 machine_layer=/var/lib/orvane

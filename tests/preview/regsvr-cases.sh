@@ -11,7 +11,8 @@ unset ORVANE_REGISTRY_LAYER
 user_root=$XDG_DATA_HOME/orvane-registry/HKEY_CLASSES_ROOT
 machine_root=$ORVANE_MACHINE_REGISTRY/HKEY_CLASSES_ROOT
 root=$user_root
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../e2e/lib.sh
+. "$(dirname "$0")/../e2e/lib.sh"
 
 api_string() { sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$api"; }
 control=$(api_string VIDRA_CONTROL_CLSID)

@@ -49,7 +49,9 @@ cli="$build/bin/orvane-cli"
 log=$ORVANE_SIM_LOG
 work=$(mktemp -d /tmp/orvane-restart.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; echo "--- camera log" >&2; grep -v '^search-request\|^answered' "$log" >&2; exit 1; }
+# shellcheck source=../e2e/lib.sh
+. "$(dirname "$0")/../e2e/lib.sh"
+on_fail() { echo "--- camera log" >&2; grep -v '^search-request\|^answered' "$log" >&2; }
 head -c 25000 /dev/urandom > "$work/firmware.bin"
 
 # What a search lists for each MAC: "MAC IP VERSION", one a line in MAC order.
@@ -72,10 +74,8 @@ upgrade() {  # IP: an upload the camera accepts with result 1
 expect_restart() {  # IP REASON MS
   grep -qx "restart camera=$1 reason=$2 silent-ms=$3" "$log" || fail "no restart line for $1 ($2)"
 }
-wait_for() {  # PATTERN SECONDS: waits until the log has a line matching PATTERN
-  local tries=$(( $2 * 20 ))
-  for _ in $(seq "$tries"); do grep -qx "$1" "$log" && return 0; sleep 0.05; done
-  fail "no log line '$1' after $2 s"
+wait_line() {  # PATTERN SECONDS: waits until the log has a line matching PATTERN
+  wait_for "$2" grep -qx "$1" "$log" || fail "no log line '$1' after $2 s"
 }
 # upgrade_all IP...: the uploads at once, as a fleet upgrade runs them.
 upgrade_all() {
@@ -98,9 +98,9 @@ upgrade)
   ! set_xy 10.77.0.11 || fail "a restarting camera took a command connection"
   expect_listed "${m}14 10.77.0.14 V1"
   # The first search lasted 2 s, longer than the silence.
-  wait_for "back camera=10.77.0.11 ip=10.77.0.11 version=V2" 1
-  wait_for "back camera=10.77.0.12 ip=10.77.0.12 version=V1" 1
-  wait_for "never-back camera=10.77.0.13" 1
+  wait_line "back camera=10.77.0.11 ip=10.77.0.11 version=V2" 1
+  wait_line "back camera=10.77.0.12 ip=10.77.0.12 version=V1" 1
+  wait_line "never-back camera=10.77.0.13" 1
   expect_listed "${m}11 10.77.0.11 V2" "${m}12 10.77.0.12 V1" "${m}14 10.77.0.14 V1"
   set_xy 10.77.0.11 || fail "the camera back from its restart refused a command connection"
   ! set_xy 10.77.0.13 || fail "a camera that never came back took a command connection"
@@ -111,17 +111,17 @@ upgrade)
   ;;
 address)
   "$cli" set-ip 10.77.0.11 10.77.0.60 >/dev/null 2>&1 || fail "set-ip failed"
-  wait_for "restart camera=10.77.0.11 reason=address silent-ms=1000" 1
+  wait_line "restart camera=10.77.0.11 reason=address silent-ms=1000" 1
   expect_listed "${m}12 10.77.0.12 V1"
-  wait_for "back camera=10.77.0.11 ip=10.77.0.60 version=V1" 1
+  wait_line "back camera=10.77.0.11 ip=10.77.0.60 version=V1" 1
   expect_listed "${m}11 10.77.0.60 V1" "${m}12 10.77.0.12 V1"
   set_xy 10.77.0.60 || fail "no command connection at the new address"
   grep -q '^frame camera=10.77.0.60 conn=[0-9]* text=#3&3&7&8#$' "$log" || fail "set-xy did not reach 10.77.0.60"
   ! set_xy 10.77.0.11 || fail "the old address still takes command connections"
   # An address no camera can hold: it restarts and comes back where it was.
   "$cli" set-ip 10.77.0.60 255.255.255.255 >/dev/null 2>&1 || fail "second set-ip failed"
-  wait_for "address-not-taken camera=10.77.0.11 ip=255.255.255.255 reason=not-unicast" 2
-  wait_for "back camera=10.77.0.11 ip=10.77.0.60 version=V1" 1
+  wait_line "address-not-taken camera=10.77.0.11 ip=255.255.255.255 reason=not-unicast" 2
+  wait_line "back camera=10.77.0.11 ip=10.77.0.60 version=V1" 1
   expect_listed "${m}11 10.77.0.60 V1" "${m}12 10.77.0.12 V1"
   ;;
 no-restart)
@@ -145,8 +145,8 @@ generated)
   upgrade_all 10.77.0.12 10.77.0.15
   expect_restart 10.77.0.12 upgrade 1000
   expect_restart 10.77.0.15 upgrade 1000
-  wait_for "back camera=10.77.0.12 ip=10.77.0.12 version=V9" 2
-  wait_for "back camera=10.77.0.15 ip=10.77.0.15 version=V9" 1
+  wait_line "back camera=10.77.0.12 ip=10.77.0.12 version=V9" 2
+  wait_line "back camera=10.77.0.15 ip=10.77.0.15 version=V9" 1
   expected=$(awk '$2 == "10.77.0.12" || $2 == "10.77.0.15" { $3 = "V9" } { print }' <<<"$before")
   [ "$(search)" = "$expected" ] || fail "after the upgrades: $(search)"
   ;;

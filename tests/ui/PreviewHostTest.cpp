@@ -86,6 +86,24 @@ class PreviewHostTest : public QObject {
         return QString::fromUtf8(path);
     }
 
+    // Opens the window with stderr in a file; the lines of it that name library.
+    QByteArrayList openWindowSayingOnStderr(const QByteArray& library)
+    {
+        const QString said = dataPath("stderr.txt");
+        {
+            StderrToFile capture(said);
+            openWindow();
+        }
+        QFile file(said);
+        QByteArrayList naming;
+        if (!file.open(QIODevice::ReadOnly))
+            return naming;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.contains(library))
+                naming << line;
+        }
+        return naming;
+    }
     void openWindow()
     {
         QFile::remove(log);
@@ -217,22 +235,10 @@ private slots:
         QCOMPARE(orvane::ClassRegistry().setValue(ServerKey(CTarnFFMpeg::kClassId), "", gone.toStdString()),
                  orvane::RegistryStatus::Ok);
 
-        const QString said = dataPath("stderr.txt");
-        {
-            StderrToFile capture(said);
-            openWindow();
-        }
+        const QByteArrayList naming = openWindowSayingOnStderr(gone.toUtf8());
         QCOMPARE(window->preview().window(), nullptr);
-        QFile file(said);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QByteArrayList naming;
-        for (const QByteArray& line : text.split('\n')) {
-            if (line.contains(gone.toUtf8()))
-                naming << line;
-        }
         QCOMPARE(naming.size(), 1);
-        QVERIFY2(naming[0].contains("cannot create the video control"), text.constData());
+        QVERIFY2(naming[0].contains("cannot create the video control"), naming[0].constData());
     }
 
     void aPluginOfAnotherInterfaceVersionIsRefusedWithOneLine()
@@ -241,24 +247,12 @@ private slots:
         QCOMPARE(orvane::ClassRegistry().setValue(ServerKey(CTarnFFMpeg::kClassId), "", other),
                  orvane::RegistryStatus::Ok);
 
-        const QString said = dataPath("stderr.txt");
-        {
-            StderrToFile capture(said);
-            openWindow();
-        }
+        const QByteArrayList naming = openWindowSayingOnStderr(QByteArray::fromStdString(other));
         QCOMPARE(window->preview().window(), nullptr);
-        QFile file(said);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QByteArrayList naming;
-        for (const QByteArray& line : text.split('\n')) {
-            if (line.contains(other.c_str()))
-                naming << line;
-        }
         QCOMPARE(naming.size(), 1);
-        QVERIFY2(naming[0].contains("built for another interface version"), text.constData());
+        QVERIFY2(naming[0].contains("built for another interface version"), naming[0].constData());
         QVERIFY2(naming[0].contains("needs video plug-in interface version " + QByteArray::number(VIDRA_INTERFACE_VERSION)),
-                 text.constData());
+                 naming[0].constData());
     }
 };
 
