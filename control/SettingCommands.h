@@ -5,8 +5,12 @@
 // only when every frame of the operation was sent in full.
 
 #include <cstddef>
+#include <string>
 
 namespace orvane {
+
+class CancelToken;
+class OperatorPrompt;
 
 // Message texts the camera's owners know these operations by.
 inline constexpr char kLinkIpcError[] = "Link IPC error";
@@ -39,5 +43,20 @@ bool SetIpcKeyId(const char* address, int keyId);
 bool SetIpcXY(const char* address, int x, int y);
 // newAddress and mac may each be nullptr; callers give at least one.
 bool SetIpcNet(const char* address, const char* newAddress, const char* mac);
+
+// Whom a setting command tells its outcome, and what cancels its connection.
+struct CommandContext {
+    OperatorPrompt* prompt = nullptr;  // nullptr: nobody; the outcome is only returned
+    CancelToken* cancel = nullptr;     // nullptr: none
+};
+
+struct SettingOutcome {
+    bool sent = false;    // every frame went out in full
+    std::string message;  // what the operator is told: why it failed, or "IPC will restart"
+};
+
+// SetIpcNet with its context given; SetIpcNet is this in the process's context.
+SettingOutcome ChangeNetwork(const CommandContext& context, const char* address, const char* newAddress,
+                             const char* mac);
 
 }  // namespace orvane

@@ -4,7 +4,6 @@
 #include "control/FirmwareKind.h"
 #include "control/SettingCommands.h"
 #include "platform/JobReports.h"
-#include "platform/JobScope.h"
 #include "platform/OperatorPrompt.h"
 
 namespace orvane::fleet {
@@ -23,14 +22,6 @@ public:
 
 private:
     const std::function<void(int)>& onPermille_;
-};
-
-// Keeps the operation's message instead of showing it: the batch shows it
-// beside its camera.
-class KeptMessage : public OperatorPrompt {
-public:
-    void showMessage(const char* text) override { message = text; }
-    std::string message;
 };
 
 }  // namespace
@@ -55,15 +46,13 @@ FleetAction UpgradeFirmware(std::string path)
 FleetAction AssignAddress()
 {
     return [](const FleetCamera& camera, CancelToken& cancel, const std::function<void(int)>&) {
-        KeptMessage prompt;
+        // No prompt: the batch shows the reason beside its camera.
+        const SettingOutcome outcome = ChangeNetwork({nullptr, &cancel}, camera.ip.c_str(), camera.newIp.c_str(), nullptr);
         ActionResult r;
-        {
-            ScopedJob scope({nullptr, &prompt, &cancel});
-            r.reached = SetIpcNet(camera.ip.c_str(), camera.newIp.c_str(), nullptr);
-        }
+        r.reached = outcome.sent;
         r.accepted = r.reached;
         if (!r.reached)
-            r.message = prompt.message;
+            r.message = outcome.message;
         return r;
     };
 }
