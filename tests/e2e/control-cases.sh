@@ -18,8 +18,8 @@ fail_dump=("$work/log")
 
 # run "SIM ARGS" [--in DIR] CLI-ARGS...: runs one orvane-cli command on the
 # LAN and leaves its stdout, stderr, exit code ($rc) and the simulator's log
-# in $work. The log is copied once the camera has seen the connection close
-# (a moment after the command when no frame came at all).
+# in $work. The log is copied once the simulator has handled every
+# connection the command made.
 run() {
   local sim=$1; shift
   local dir=$PWD
@@ -28,10 +28,8 @@ run() {
     out=$1 dir=$2; shift 2
     (cd "$dir" && "$@") > "$out/stdout" 2> "$out/stderr"
     echo $? > "$out/rc"
-    sleep 0.3
-    if grep -q "^frame " "$ORVANE_SIM_LOG"; then
-      for _ in $(seq 40); do grep -q "^close " "$ORVANE_SIM_LOG" && break; sleep 0.05; done
-    fi
+    . "$ORVANE_E2E_LIB"
+    wait_for 10 sim_settled || echo "the simulator still holds a connection after 10 s" >&2
     cp "$ORVANE_SIM_LOG" "$out/log"
   ' _ "$work" "$dir" env "${preload[@]}" "$cli" "$@" || fail "test LAN failed"
   rc=$(cat "$work/rc")

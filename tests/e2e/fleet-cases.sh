@@ -21,7 +21,8 @@ run() {
     out=$1; shift
     "$@" > "$out/stdout" 2> "$out/stderr"
     echo $? > "$out/rc"
-    sleep 0.3
+    . "$ORVANE_E2E_LIB"
+    wait_for 10 sim_settled || echo "the simulator still holds a connection after 10 s" >&2
     cp "$ORVANE_SIM_LOG" "$out/log"
   ' _ "$work" "${prefix[@]}" "$cli" "$@" || fail "test LAN failed"
   rc=$(cat "$work/rc")
@@ -157,7 +158,8 @@ interrupt)
     wait $pid
     echo $? > "$out/rc"
     echo "$(date +%s.%N) - $start" | bc > "$out/took"
-    sleep 0.3
+    . "$ORVANE_E2E_LIB"
+    wait_for 10 sim_settled || echo "the simulator still holds a connection after 10 s" >&2
     cp "$ORVANE_SIM_LOG" "$out/log"
   ' _ "$work" "$cli" upgrade "$work/big.br" --all --jobs 2 || fail "test LAN failed"
   rc=$(cat "$work/rc")

@@ -16,12 +16,16 @@
 #   sim_log_has ERE [LOG]   a line of the simulator's log (default
 #                           $ORVANE_SIM_LOG) matches the whole ERE
 #   wait_sim_log SECONDS ERE [LOG]   until it does; fails the case otherwise
+#   sim_settled             the simulator has handled every command connection
+#                           made to it (run inside the test LAN)
 #
 # The simulator writes each log line whole and flushes it at once, so a line
 # that is there is complete; a case waits for the line it needs instead of
 # sleeping.
 
 e2e_root=${e2e_root:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+# For the scripts a case runs inside the test LAN: . "$ORVANE_E2E_LIB"
+export ORVANE_E2E_LIB="$e2e_root/tests/e2e/lib.sh"
 fail_dump=()
 
 fail() {
@@ -76,6 +80,20 @@ case_folder() {
 }
 
 lan() { "$e2e_root/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+
+# Run after the operator's side has closed its connections: none to port
+# 16101 waits to be accepted, and the simulator has finished each it can
+# finish, so its log holds their lines, each close last. A connection still
+# established with unread bytes belongs to a camera that never reads: the
+# operator's close waits behind those bytes and never arrives; nothing more
+# will happen on it.
+sim_settled() {
+  ip netns exec "$ORVANE_CAMERA_NS" ss -Htan '( sport = :16101 )' | awk '
+    $1 == "LISTEN" && $2 != 0 { busy = 1 }
+    $1 == "SYN-RECV" || $1 == "CLOSE-WAIT" { busy = 1 }
+    $1 == "ESTAB" && $2 == 0 { busy = 1 }
+    END { exit busy }'
+}
 
 sim_log_has() { grep -qxE "$1" "${2:-$ORVANE_SIM_LOG}"; }
 wait_sim_log() {

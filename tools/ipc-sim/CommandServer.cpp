@@ -266,8 +266,10 @@ void CommandServer::serve(size_t camera, const std::string& ip, Socket connectio
         else if (std::string address = AddressChangeIn(text); !address.empty())
             newIp = address;
     }
-    connection.close();
+    // Logged before this end closes: a test that sees no connection left
+    // open on the camera's side knows the log holds its close.
     log_.write("close " + tag);
+    connection.close();
     // A camera applies its new address once the operator is done with it.
     if (!newIp.empty() && !stopping_)
         beginRestart(camera, RestartReason::Address, newIp);
