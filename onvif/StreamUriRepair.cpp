@@ -73,6 +73,12 @@ std::string UriWithoutCredentials(const std::string& uri)
     return Text(url.get(), {});
 }
 
+bool UriHasCredentials(const std::string& uri)
+{
+    Url url = ParseUrl(uri);
+    return url && !Part(url.get(), CURLUPART_USER).empty();
+}
+
 std::string UriWithCredentials(const std::string& uri, const std::string& user, const std::string& password)
 {
     Url url = ParseUrl(uri);

@@ -15,6 +15,9 @@ std::string RepairStreamUri(const std::string& uri, const std::string& camera_ad
 // is not one URL can read.
 std::string UriWithoutCredentials(const std::string& uri);
 
+// Whether the URI names a user of its own.
+bool UriHasCredentials(const std::string& uri);
+
 // The URI with user and password in it, for a player that takes them there.
 std::string UriWithCredentials(const std::string& uri, const std::string& user, const std::string& password);
 

@@ -9,8 +9,8 @@
 
 namespace vidra {
 
-DecodeSession::DecodeSession(QObject* receiver, std::string url, std::string address)
-    : url_(std::move(url)), address_(std::move(address)), receiver_(receiver)
+DecodeSession::DecodeSession(QObject* receiver, std::string url, std::string address, int stream)
+    : url_(std::move(url)), address_(std::move(address)), stream_(stream), receiver_(receiver)
 {
 }
 

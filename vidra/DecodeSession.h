@@ -17,14 +17,18 @@ namespace vidra {
 
 class DecodeSession {
 public:
-    enum class State { Connecting, Playing, Failed, Ended };
+    // NeedsLogin: the camera refused; the status is empty on the first
+    // refusal, "Wrong user or password" when a login was tried.
+    enum class State { Connecting, Playing, Failed, Ended, NeedsLogin };
 
     static constexpr int kDeliveredEvent = 1000 + 301;  // QEvent::User + 301
 
-    DecodeSession(QObject* receiver, std::string url, std::string address);
+    // An empty url: the decoder locates the stream (StreamLocator.h).
+    DecodeSession(QObject* receiver, std::string url, std::string address, int stream = 0);
 
     const std::string& url() const { return url_; }
     const std::string& address() const { return address_; }
+    int stream() const { return stream_; }
 
     // Control side.
     void requestStop() { stop_ = true; }
@@ -46,6 +50,7 @@ private:
 
     const std::string url_;
     const std::string address_;
+    const int stream_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     QObject* receiver_;

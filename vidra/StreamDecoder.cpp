@@ -1,5 +1,11 @@
 #include "vidra/StreamDecoder.h"
 
+#include "onvif/StreamUriRepair.h"
+#include "vidra/LoginStore.h"
+#include "vidra/StreamLocator.h"
+#include "vidra/StreamUrl.h"
+#include "vidra/Trace.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -83,13 +89,45 @@ public:
 
     void run()
     {
-        if (!open() || !openDecoder())
+        if (!locate() || !open() || !openDecoder())
             return;
         session_->deliverState(DecodeSession::State::Connecting, "Waiting for the first picture from " + session_->address());
         play();
     }
 
 private:
+    // The URL to play, with the login to try in it: VIDRA_URL as the control
+    // gave it, else what the camera's ONVIF service names, else the pattern.
+    bool locate()
+    {
+        const std::string& address = session_->address();
+        login_ = LoginStore::loginFor(address);
+        std::string located = session_->url();
+        if (located.empty()) {
+            const LocatedStream found = LocateStream(address, session_->stream(), login_);
+            if (session_->stopRequested())
+                return false;
+            if (found.failure == onvif::Failure::NotAuthorized)
+                return askLogin();
+            if (found.failure != onvif::Failure::None)
+                return fail("No stream from " + address + ": " + found.detail);
+            located = found.url;
+            const char* source = found.source == UrlSource::Onvif ? "onvif" : "pattern";
+            Trace("located address=%s stream=%d url=%s source=%s", address.c_str(), session_->stream(),
+                  UrlWithoutPassword(located).c_str(), source);
+            session_->deliverState(DecodeSession::State::Connecting, "Connecting to " + UrlWithoutPassword(located));
+        }
+        // A URL that carries its own login keeps it.
+        url_ = login_.empty() || onvif::UriHasCredentials(located) ? located : onvif::UriWithCredentials(located, login_.user, login_.password);
+        return true;
+    }
+
+    bool askLogin()
+    {
+        session_->deliverState(DecodeSession::State::NeedsLogin, login_.empty() ? "" : "Wrong user or password");
+        return false;
+    }
+
     bool open()
     {
         AVFormatContext* raw = avformat_alloc_context();
@@ -109,7 +147,7 @@ private:
         av_dict_set(&options, "timeout", std::to_string(kSocketTimeout_ms * 1000).c_str(), 0);
         interrupt_.allow(StreamDecoder::kOpenTimeout_ms);
         openedAt_ = Clock::now();
-        const int opened = avformat_open_input(&raw, session_->url().c_str(), nullptr, &options);
+        const int opened = avformat_open_input(&raw, url_.c_str(), nullptr, &options);
         std::unique_ptr<AVDictionary, DictionaryFreer> unused(options);
         if (opened < 0)
             return failOpening(opened);
@@ -121,6 +159,8 @@ private:
     {
         if (session_->stopRequested())
             return false;
+        if (error == AVERROR_HTTP_UNAUTHORIZED)
+            return askLogin();
         // A camera that keeps silent makes FFmpeg give up on the socket's
         // timeout with whatever error the half-read answer gives.
         const bool silent = Clock::now() - openedAt_ >= std::chrono::milliseconds(kSocketTimeout_ms - 100);
@@ -225,6 +265,8 @@ private:
     }
 
     std::shared_ptr<DecodeSession> session_;
+    std::string url_;
+    onvif::Credentials login_;
     Interrupt interrupt_{};
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecCloser> codec_;

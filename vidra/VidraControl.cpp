@@ -2,53 +2,29 @@
 
 #include "platform/ThreadHandoff.h"
 
+#include "vidra/LoginStore.h"
 #include "vidra/StreamDecoder.h"
 #include "vidra/StreamUrl.h"
+#include "vidra/Trace.h"
 
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 
 namespace vidra {
-namespace {
 
-// Appends one line to the file VIDRA_LOG names; nothing when it is unset.
-void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char* format, ...)
-{
-    const char* path = std::getenv("VIDRA_LOG");
-    if (path == nullptr || *path == '\0')
-        return;
-    char line[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(line, sizeof line - 1, format, arguments);
-    va_end(arguments);
-    if (length < 0)
-        return;
-    const size_t size = std::min(static_cast<size_t>(length), sizeof line - 2);
-    line[size] = '\n';
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    const ssize_t written = ::write(fd, line, size + 1);
-    (void)written;
-    ::close(fd);
-}
-
-}  // namespace
-
-VidraControl::VidraControl(QWidget* parent) : QWidget(parent)
+VidraControl::VidraControl(QWidget* parent) : QWidget(parent), login_(new LoginForm(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    connect(login_, &LoginForm::connectRequested, this, &VidraControl::connectWithLogin);
+    connect(login_, &LoginForm::cancelled, this, [this] {
+        setStatus(QStringLiteral("%1 asks for a user and password").arg(QString::fromStdString(address_)));
+        update();
+    });
 }
 
 VidraControl::~VidraControl()
@@ -59,10 +35,18 @@ VidraControl::~VidraControl()
 void VidraControl::OpenStream(const std::string& address, int stream)
 {
     stopSession();
-    const std::string url = StreamUrl(address, stream);
-    const std::string shown = UrlWithoutPassword(url);
-    Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, shown.c_str());
-    session_ = std::make_shared<DecodeSession>(this, url, address);
+    // VIDRA_URL is known at once; anything else the decoder asks the camera.
+    const char* pattern = std::getenv("VIDRA_URL");
+    const std::string url = pattern != nullptr && *pattern != '\0' ? StreamUrl(address, stream) : std::string();
+    const std::string shown = url.empty() ? address : UrlWithoutPassword(url);
+    if (url.empty())
+        Trace("OpenStream address=%s stream=%d", address.c_str(), stream);
+    else
+        Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, shown.c_str());
+    address_ = address;
+    stream_ = stream;
+    hideLogin();
+    session_ = std::make_shared<DecodeSession>(this, url, address, stream);
     session_->setTargetSize(size());
     picture_ = QImage();
     failed_ = false;
@@ -77,6 +61,7 @@ void VidraControl::CloseStream()
 {
     Trace("CloseStream");
     stopSession();
+    hideLogin();
     picture_ = QImage();
     setStatus(QString());
     failed_ = false;
@@ -111,7 +96,9 @@ void VidraControl::takeDelivery()
     if (session_->takeFrame(frame))
         picture_ = std::move(frame);
     const DecodeSession::State state = session_->state();
-    if (state == DecodeSession::State::Playing) {
+    if (state == DecodeSession::State::NeedsLogin) {
+        askLogin(session_->status());
+    } else if (state == DecodeSession::State::Playing) {
         setStatus(QString());
     } else {
         setStatus(QString::fromStdString(session_->status()));
@@ -121,6 +108,27 @@ void VidraControl::takeDelivery()
         }
     }
     update();
+}
+
+void VidraControl::askLogin(const std::string& message)
+{
+    if (login_->isVisible())
+        return;
+    const QString address = QString::fromStdString(address_);
+    Trace("login-asked address=%s wrong=%d", address_.c_str(), message.empty() ? 0 : 1);
+    setStatus(message.empty() ? QStringLiteral("Log in to %1").arg(address) : QString::fromStdString(message));
+    login_->ask(address, QString::fromStdString(message));
+}
+
+void VidraControl::hideLogin()
+{
+    login_->dismiss();
+}
+
+void VidraControl::connectWithLogin(const QString& user, const QString& password)
+{
+    LoginStore::remember(address_, {user.toStdString(), password.toStdString()});
+    OpenStream(address_, stream_);
 }
 
 void VidraControl::resizeEvent(QResizeEvent* event)
@@ -156,7 +164,7 @@ void VidraControl::paintEvent(QPaintEvent*)
         if (failed_)
             painter.fillRect(rect(), QColor(0, 0, 0, 160));
     }
-    if (!status_.isEmpty()) {
+    if (!status_.isEmpty() && !login_->isVisible()) {
         painter.setPen(failed_ ? QColor(255, 140, 120) : QColor(220, 220, 220));
         painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, status_);
     }

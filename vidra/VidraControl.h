@@ -7,6 +7,7 @@
 // first picture shown, for tests and benchmarks.
 
 #include "vidra/DecodeSession.h"
+#include "vidra/LoginForm.h"
 
 #include <QImage>
 #include <QString>
@@ -40,8 +41,14 @@ private:
     void stopSession();
     void setStatus(const QString& text);
     void takeDelivery();
+    void askLogin(const std::string& message);
+    void hideLogin();
+    void connectWithLogin(const QString& user, const QString& password);
 
     std::shared_ptr<DecodeSession> session_;
+    std::string address_;
+    int stream_ = 0;
+    LoginForm* login_;
     QImage picture_;
     QString status_;
     bool failed_ = false;
