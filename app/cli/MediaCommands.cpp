@@ -134,7 +134,9 @@ int RunSnapshot(const MediaArguments& a)
     if (found.failure == onvif::Failure::NotAuthorized)
         return Refused(a);
     if (found.failure != onvif::Failure::None) {
-        std::fprintf(stderr, "orvane-cli: %s: no snapshot: %s\n", a.camera.c_str(), found.detail.c_str());
+        std::fprintf(stderr, "orvane-cli: %s: no snapshot: %s\n", a.camera.c_str(),
+                     found.failure == onvif::Failure::NoService ? onvif::FailureText(found.failure)
+                                                                : found.detail.c_str());
         return kExitFailed;
     }
     onvif::HttpLimits limits;
