@@ -45,6 +45,24 @@ bool DecodeSession::takeFrame(QImage& frame)
     return true;
 }
 
+bool DecodeSession::takeFullFrame(QImage& frame)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fullFrame_.isNull())
+        return false;
+    frame = std::move(fullFrame_);
+    fullFrame_ = QImage();
+    return true;
+}
+
+void DecodeSession::deliverFullFrame(QImage frame)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    fullFrame_ = std::move(frame);
+    fullFrameWanted_ = false;
+    notifyLocked();
+}
+
 DecodeSession::State DecodeSession::state() const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -36,6 +36,9 @@ public:
     void setTargetSize(QSize size);
     // Takes the picture delivered since the last call, if any.
     bool takeFrame(QImage& frame);
+    // Asks for the next picture at the stream's own size, for a snapshot.
+    void requestFullFrame() { fullFrameWanted_ = true; }
+    bool takeFullFrame(QImage& frame);
     State state() const;
     std::string status() const;
 
@@ -43,6 +46,8 @@ public:
     bool stopRequested() const { return stop_; }
     QSize targetSize() const;
     void deliverFrame(QImage frame);
+    bool fullFrameWanted() const { return fullFrameWanted_; }
+    void deliverFullFrame(QImage frame);
     void deliverState(State state, std::string status);
 
 private:
@@ -52,11 +57,13 @@ private:
     const std::string address_;
     const int stream_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> fullFrameWanted_{false};
     mutable std::mutex mutex_;
     QObject* receiver_;
     QSize targetSize_;
     QImage frame_;
     bool frameWaiting_ = false;
+    QImage fullFrame_;
     bool notified_ = false;
     State state_ = State::Connecting;
     std::string status_;

@@ -239,10 +239,27 @@ private:
             fail("The stream from " + session_->address() + " broke: " + ErrorText(error));
     }
 
+    // The picture at its own size, for a snapshot the control asked for.
+    void deliverFullFrame(const AVFrame& frame)
+    {
+        fullScaler_.reset(sws_getCachedContext(fullScaler_.release(), frame.width, frame.height,
+                                               static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
+                                               AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        QImage picture(frame.width, frame.height, QImage::Format_RGB32);
+        if (!fullScaler_ || picture.isNull())
+            return;
+        uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
+        int strides[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
+        sws_scale(fullScaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+        session_->deliverFullFrame(std::move(picture));
+    }
+
     void deliver(const AVFrame& frame)
     {
         if (frame.width <= 0 || frame.height <= 0)
             return;
+        if (session_->fullFrameWanted())
+            deliverFullFrame(frame);
         const QSize size = FitInto(frame.width, frame.height, session_->targetSize());
         scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
                                            static_cast<AVPixelFormat>(frame.format), size.width(), size.height(),
@@ -271,6 +288,7 @@ private:
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecCloser> codec_;
     std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    std::unique_ptr<SwsContext, ScalerFreer> fullScaler_;
     int videoStream_ = -1;
     Clock::time_point openedAt_;
 };

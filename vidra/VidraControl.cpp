@@ -7,11 +7,15 @@
 #include "vidra/StreamUrl.h"
 #include "vidra/Trace.h"
 
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
 
 
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 
 namespace vidra {
@@ -95,6 +99,9 @@ void VidraControl::takeDelivery()
     QImage frame;
     if (session_->takeFrame(frame))
         picture_ = std::move(frame);
+    QImage full;
+    if (session_->takeFullFrame(full))
+        writeSnapshot(full);
     const DecodeSession::State state = session_->state();
     if (state == DecodeSession::State::NeedsLogin) {
         askLogin(session_->status());
@@ -129,6 +136,47 @@ void VidraControl::connectWithLogin(const QString& user, const QString& password
 {
     LoginStore::remember(address_, {user.toStdString(), password.toStdString()});
     OpenStream(address_, stream_);
+}
+
+// Offered on a live picture only: there is no frame to save otherwise.
+void VidraControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!session_ || picture_.isNull() || session_->state() != DecodeSession::State::Playing)
+        return;
+    QMenu menu(this);
+    QAction* save = menu.addAction(QStringLiteral("Save snapshot..."));
+    if (menu.exec(event->globalPos()) == save)
+        saveSnapshot();
+}
+
+void VidraControl::saveSnapshot()
+{
+    QFileDialog dialog(this, QStringLiteral("Save snapshot"), QString(),
+                       QStringLiteral("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() || !session_)
+        return;
+    // The next decoded frame, at the stream's own size rather than the control's.
+    snapshotPath_ = dialog.selectedFiles().first();
+    session_->requestFullFrame();
+}
+
+void VidraControl::writeSnapshot(const QImage& frame)
+{
+    if (snapshotPath_.isEmpty())
+        return;
+    const QString path = std::exchange(snapshotPath_, QString());
+    // The format follows the name: .jpg or .jpeg JPEG, anything else PNG.
+    const bool jpeg = path.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
+                      path.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive);
+    const bool saved = frame.save(path, jpeg ? "JPEG" : "PNG", jpeg ? 90 : -1);
+    Trace("snapshot saved=%d size=%dx%d", saved ? 1 : 0, frame.width(), frame.height());
+    if (!saved) {
+        setStatus(QStringLiteral("Cannot write %1").arg(path));
+        update();
+    }
 }
 
 void VidraControl::resizeEvent(QResizeEvent* event)

@@ -35,6 +35,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -44,11 +45,14 @@ private:
     void askLogin(const std::string& message);
     void hideLogin();
     void connectWithLogin(const QString& user, const QString& password);
+    void saveSnapshot();
+    void writeSnapshot(const QImage& frame);
 
     std::shared_ptr<DecodeSession> session_;
     std::string address_;
     int stream_ = 0;
     LoginForm* login_;
+    QString snapshotPath_;  // where the next full-size picture goes
     QImage picture_;
     QString status_;
     bool failed_ = false;

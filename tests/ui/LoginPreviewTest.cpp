@@ -14,6 +14,7 @@
 #include "ui/COrvaneDlg.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -192,6 +193,41 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(
             CountLines(log, "located address=10.77.0.13 stream=0 url=rtsp://10.77.0.13:554/main source=pattern"), 1, 8000);
         expectMovingPicture();
+    }
+
+    // Right-click, the menu's one item, the file dialog: the frame at the
+    // stream's own size, in the format the name asks for.
+    void snapshotSavesTheFullFrame()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(stripTime().has_value(), 8000);  // 10.77.0.13 still plays
+        for (const QString& name : {QStringLiteral("shot.png"), QStringLiteral("shot.jpg")}) {
+            const QString path = data.filePath(name);
+            driver->chooseMenuItem(QStringLiteral("Save snapshot..."));
+            driver->onDialog("QFileDialog", [path](QDialog* dialog) {
+                // Typed into the name field, as the operator does.
+                auto* name_field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (name_field == nullptr) {
+                    dialog->reject();
+                    return;
+                }
+                name_field->setText(path);
+                dialog->accept();
+            });
+            QContextMenuEvent click(QContextMenuEvent::Mouse, control()->rect().center(),
+                                    control()->mapToGlobal(control()->rect().center()));
+            QApplication::sendEvent(control(), &click);
+            QCOMPARE(driver->menus.size(), 1 + (name.endsWith(QStringLiteral(".jpg")) ? 1 : 0));
+            QCOMPARE(driver->menus.last(), QStringList{QStringLiteral("Save snapshot...")});
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 5000);
+            QImage saved;
+            QTRY_VERIFY_WITH_TIMEOUT(saved.load(path), 2000);  // once it is whole
+            QCOMPARE(saved.size(), QSize(1920, 1080));
+            QVERIFY(saved.width() > control()->width());
+            const QByteArray head = ReadAll(path).left(4);
+            QCOMPARE(head.left(name.endsWith(QStringLiteral(".png")) ? 4 : 2),
+                     name.endsWith(QStringLiteral(".png")) ? QByteArray("\x89PNG") : QByteArray("\xff\xd8"));
+        }
+        QCOMPARE(CountLines(log, "snapshot saved=1 size=1920x1080"), 2);
     }
 
     void passwordIsNowhere()
