@@ -75,6 +75,18 @@ std::string DecodeSession::status() const
     return status_;
 }
 
+std::string DecodeSession::info() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return info_;
+}
+
+void DecodeSession::setInfo(std::string info)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    info_ = std::move(info);
+}
+
 void DecodeSession::deliverFrame(QImage frame)
 {
     std::lock_guard<std::mutex> lock(mutex_);

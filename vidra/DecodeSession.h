@@ -41,6 +41,8 @@ public:
     bool takeFullFrame(QImage& frame);
     State state() const;
     std::string status() const;
+    // Codec, size, frame rate and transport, once the first picture is in.
+    std::string info() const;
 
     // Decoder side.
     bool stopRequested() const { return stop_; }
@@ -49,6 +51,7 @@ public:
     bool fullFrameWanted() const { return fullFrameWanted_; }
     void deliverFullFrame(QImage frame);
     void deliverState(State state, std::string status);
+    void setInfo(std::string info);
 
 private:
     void notifyLocked();
@@ -67,6 +70,7 @@ private:
     bool notified_ = false;
     State state_ = State::Connecting;
     std::string status_;
+    std::string info_;
 };
 
 }  // namespace vidra

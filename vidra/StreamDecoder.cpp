@@ -16,6 +16,8 @@ extern "C" {
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -79,6 +81,8 @@ struct Interrupt {
         return self->session->stopRequested() || self->expired() ? 1 : 0;
     }
 };
+
+enum class Transport { Udp, Tcp };
 
 class Player {
 public:
@@ -145,6 +149,9 @@ private:
         // RTSP socket I/O, in microseconds; also how long UDP may stay silent
         // before FFmpeg sets the stream up again over TCP.
         av_dict_set(&options, "timeout", std::to_string(kSocketTimeout_ms * 1000).c_str(), 0);
+        // UDP first, unless VIDRA_TRANSPORT=tcp; play() falls back to TCP
+        // itself, so that the control knows which one carries the stream.
+        av_dict_set(&options, "rtsp_transport", transport_ == Transport::Tcp ? "tcp" : "udp", 0);
         interrupt_.allow(StreamDecoder::kOpenTimeout_ms);
         openedAt_ = Clock::now();
         const int opened = avformat_open_input(&raw, url_.c_str(), nullptr, &options);
@@ -202,6 +209,52 @@ private:
         return true;
     }
 
+    static Transport FirstTransport()
+    {
+        const char* asked = std::getenv("VIDRA_TRANSPORT");
+        return asked != nullptr && std::strcmp(asked, "tcp") == 0 ? Transport::Tcp : Transport::Udp;
+    }
+
+    // No packet over UDP at all: a firewall or NAT in the way. The stream is
+    // set up again over the RTSP connection itself.
+    bool fallBackToTcp()
+    {
+        Trace("transport-fallback address=%s", session_->address().c_str());
+        transport_ = Transport::Tcp;
+        codec_.reset();
+        format_.reset();
+        return open() && openDecoder();
+    }
+
+    // "H.265 1920x1080 25 fps TCP", for the control's short line.
+    // The frame rate the bitstream names, else the one the first two
+    // pictures' times show.
+    double framesPerSecond(const AVFrame& frame) const
+    {
+        const AVStream* stream = format_->streams[videoStream_];
+        for (const AVRational rate : {codec_->framerate, stream->avg_frame_rate, stream->r_frame_rate}) {
+            if (rate.num > 0 && rate.den > 0)
+                return av_q2d(rate);
+        }
+        const int64_t step = frame.best_effort_timestamp - firstPts_;
+        if (firstPts_ == AV_NOPTS_VALUE || frame.best_effort_timestamp == AV_NOPTS_VALUE || step <= 0)
+            return 0.0;
+        return 1.0 / (static_cast<double>(step) * av_q2d(stream->time_base));
+    }
+
+    std::string describe(const AVFrame& frame) const
+    {
+        const char* codec = codec_->codec_id == AV_CODEC_ID_H264   ? "H.264"
+                            : codec_->codec_id == AV_CODEC_ID_HEVC  ? "H.265"
+                            : codec_->codec_id == AV_CODEC_ID_MJPEG ? "MJPEG"
+                                                                    : avcodec_get_name(codec_->codec_id);
+        const double fps = framesPerSecond(frame);
+        char text[128];
+        std::snprintf(text, sizeof text, "%s %dx%d %.0f fps %s", codec, frame.width, frame.height, fps,
+                      transport_ == Transport::Tcp ? "TCP" : "UDP");
+        return text;
+    }
+
     void play()
     {
         std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
@@ -213,9 +266,21 @@ private:
         while (!session_->stopRequested()) {
             interrupt_.allow(StreamDecoder::kReadTimeout_ms);
             const int read = av_read_frame(format_.get(), packet.get());
+            if (read < 0 && !gotPacket_ && transport_ == Transport::Udp && !session_->stopRequested() &&
+                std::strcmp(format_->iformat->name, "rtsp") == 0) {
+                if (!fallBackToTcp())
+                    return;
+                continue;
+            }
             if (read < 0) {
                 endOfStream(read);
                 return;
+            }
+            gotPacket_ = true;
+            if (!shownFirst_ && !toldWaiting_ && packet->stream_index == videoStream_ &&
+                (packet->flags & AV_PKT_FLAG_KEY) == 0) {
+                toldWaiting_ = true;
+                session_->deliverState(DecodeSession::State::Connecting, "Waiting for a key frame");
             }
             if (packet->stream_index == videoStream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0) {
                 while (avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
@@ -258,6 +323,19 @@ private:
     {
         if (frame.width <= 0 || frame.height <= 0)
             return;
+        // A stream joined between key frames shows nothing until the next one.
+        if (!shownFirst_) {
+            if (!frame.key_frame)
+                return;
+            shownFirst_ = true;
+            firstPts_ = frame.best_effort_timestamp;
+        } else if (!described_) {
+            // At the second picture: by then the frame rate is known.
+            described_ = true;
+            const std::string info = describe(frame);
+            Trace("info address=%s text=%s", session_->address().c_str(), info.c_str());
+            session_->setInfo(info);
+        }
         if (session_->fullFrameWanted())
             deliverFullFrame(frame);
         const QSize size = FitInto(frame.width, frame.height, session_->targetSize());
@@ -290,6 +368,12 @@ private:
     std::unique_ptr<SwsContext, ScalerFreer> scaler_;
     std::unique_ptr<SwsContext, ScalerFreer> fullScaler_;
     int videoStream_ = -1;
+    Transport transport_ = FirstTransport();
+    bool gotPacket_ = false;
+    bool toldWaiting_ = false;
+    bool shownFirst_ = false;
+    bool described_ = false;
+    int64_t firstPts_ = AV_NOPTS_VALUE;
     Clock::time_point openedAt_;
 };
 

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 
 
 #include <algorithm>
@@ -53,6 +54,7 @@ void VidraControl::OpenStream(const std::string& address, int stream)
     session_ = std::make_shared<DecodeSession>(this, url, address, stream);
     session_->setTargetSize(size());
     picture_ = QImage();
+    info_.clear();
     failed_ = false;
     firstPictureLogged_ = false;
     openedAt_ = std::chrono::steady_clock::now();
@@ -107,6 +109,11 @@ void VidraControl::takeDelivery()
         askLogin(session_->status());
     } else if (state == DecodeSession::State::Playing) {
         setStatus(QString());
+        if (info_.isEmpty() && !session_->info().empty()) {
+            info_ = QString::fromStdString(session_->info());
+            infoUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            QTimer::singleShot(3100, this, [this] { update(); });
+        }
     } else {
         setStatus(QString::fromStdString(session_->status()));
         if ((state == DecodeSession::State::Failed || state == DecodeSession::State::Ended) && !failed_) {
@@ -179,6 +186,30 @@ void VidraControl::writeSnapshot(const QImage& frame)
     }
 }
 
+void VidraControl::paintInfo(QPainter& painter)
+{
+    if (info_.isEmpty() || (std::chrono::steady_clock::now() >= infoUntil_ && !underMouse()))
+        return;
+    const QFontMetrics metrics(painter.font());
+    QRect box = metrics.boundingRect(info_).adjusted(-6, -3, 6, 3);
+    box.moveBottomLeft(rect().bottomLeft() + QPoint(8, -8));
+    painter.fillRect(box, QColor(0, 0, 0, 170));
+    painter.setPen(QColor(230, 230, 230));
+    painter.drawText(box, Qt::AlignCenter, info_);
+}
+
+void VidraControl::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    update();
+}
+
+void VidraControl::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    update();
+}
+
 void VidraControl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -211,6 +242,8 @@ void VidraControl::paintEvent(QPaintEvent*)
         }
         if (failed_)
             painter.fillRect(rect(), QColor(0, 0, 0, 160));
+        else
+            paintInfo(painter);
     }
     if (!status_.isEmpty() && !login_->isVisible()) {
         painter.setPen(failed_ ? QColor(255, 140, 120) : QColor(220, 220, 220));

@@ -171,6 +171,7 @@ private slots:
         QVERIFY(field("password")->text().isEmpty());
         typeLogin(password);
         expectMovingPicture();
+        QCOMPARE(CountLines(log, "info address=10.77.0.11 text=H.264 1920x1080 25 fps UDP"), 1);
         QCOMPARE(CountLines(log, "login-asked address=10.77.0.11 wrong=0"), 1);
         QCOMPARE(CountLines(log, "located address=10.77.0.11 stream=0 url=rtsp://10.77.0.11:554/live/ch00_0 source=onvif"),
                  1);
@@ -179,20 +180,26 @@ private slots:
 
     void nextCameraOfTheSitePlaysWithoutAsking()
     {
-        link(1);  // 10.77.0.12: the same login
+        link(1);  // 10.77.0.12: the same login, RTSP basic, H.265
         QTRY_COMPARE_WITH_TIMEOUT(
             CountLines(log, "located address=10.77.0.12 stream=0 url=rtsp://10.77.0.12:554/live/ch00_0 source=onvif"), 1,
             8000);
         expectMovingPicture();
+        QCOMPARE(CountLines(log, "info address=10.77.0.12 text=H.265 1920x1080 25 fps UDP"), 1);
         QCOMPARE(CountLines(log, "login-asked address=10.77.0.12"), 0);
     }
 
     void cameraWithoutOnvifPlaysAtTheDefaultAddress()
     {
+        // Over TCP at once when asked: no UDP set-up first.
+        setenv("VIDRA_TRANSPORT", "tcp", 1);
         link(2);  // 10.77.0.13: neither ONVIF nor a login
         QTRY_COMPARE_WITH_TIMEOUT(
             CountLines(log, "located address=10.77.0.13 stream=0 url=rtsp://10.77.0.13:554/main source=pattern"), 1, 8000);
         expectMovingPicture();
+        unsetenv("VIDRA_TRANSPORT");
+        QCOMPARE(CountLines(log, "info address=10.77.0.13 text=H.264 1920x1080 25 fps TCP"), 1);
+        QCOMPARE(CountLines(log, "transport-fallback"), 0);
     }
 
     // Right-click, the menu's one item, the file dialog: the frame at the
