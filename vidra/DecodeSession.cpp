@@ -9,8 +9,8 @@
 
 namespace vidra {
 
-DecodeSession::DecodeSession(QObject* receiver, std::string url, std::string address)
-    : url_(std::move(url)), address_(std::move(address)), receiver_(receiver)
+DecodeSession::DecodeSession(QObject* receiver, std::string url, std::string address, int stream)
+    : url_(std::move(url)), address_(std::move(address)), stream_(stream), receiver_(receiver)
 {
 }
 
@@ -45,6 +45,24 @@ bool DecodeSession::takeFrame(QImage& frame)
     return true;
 }
 
+bool DecodeSession::takeFullFrame(QImage& frame)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fullFrame_.isNull())
+        return false;
+    frame = std::move(fullFrame_);
+    fullFrame_ = QImage();
+    return true;
+}
+
+void DecodeSession::deliverFullFrame(QImage frame)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    fullFrame_ = std::move(frame);
+    fullFrameWanted_ = false;
+    notifyLocked();
+}
+
 DecodeSession::State DecodeSession::state() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -55,6 +73,18 @@ std::string DecodeSession::status() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return status_;
+}
+
+std::string DecodeSession::info() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return info_;
+}
+
+void DecodeSession::setInfo(std::string info)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    info_ = std::move(info);
 }
 
 void DecodeSession::deliverFrame(QImage frame)

@@ -17,14 +17,18 @@ namespace vidra {
 
 class DecodeSession {
 public:
-    enum class State { Connecting, Playing, Failed, Ended };
+    // NeedsLogin: the camera refused; the status is empty on the first
+    // refusal, "Wrong user or password" when a login was tried.
+    enum class State { Connecting, Playing, Failed, Ended, NeedsLogin };
 
     static constexpr int kDeliveredEvent = 1000 + 301;  // QEvent::User + 301
 
-    DecodeSession(QObject* receiver, std::string url, std::string address);
+    // An empty url: the decoder locates the stream (StreamLocator.h).
+    DecodeSession(QObject* receiver, std::string url, std::string address, int stream = 0);
 
     const std::string& url() const { return url_; }
     const std::string& address() const { return address_; }
+    int stream() const { return stream_; }
 
     // Control side.
     void requestStop() { stop_ = true; }
@@ -32,29 +36,41 @@ public:
     void setTargetSize(QSize size);
     // Takes the picture delivered since the last call, if any.
     bool takeFrame(QImage& frame);
+    // Asks for the next picture at the stream's own size, for a snapshot.
+    void requestFullFrame() { fullFrameWanted_ = true; }
+    bool takeFullFrame(QImage& frame);
     State state() const;
     std::string status() const;
+    // Codec, size, frame rate and transport, once the first picture is in.
+    std::string info() const;
 
     // Decoder side.
     bool stopRequested() const { return stop_; }
     QSize targetSize() const;
     void deliverFrame(QImage frame);
+    bool fullFrameWanted() const { return fullFrameWanted_; }
+    void deliverFullFrame(QImage frame);
     void deliverState(State state, std::string status);
+    void setInfo(std::string info);
 
 private:
     void notifyLocked();
 
     const std::string url_;
     const std::string address_;
+    const int stream_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> fullFrameWanted_{false};
     mutable std::mutex mutex_;
     QObject* receiver_;
     QSize targetSize_;
     QImage frame_;
     bool frameWaiting_ = false;
+    QImage fullFrame_;
     bool notified_ = false;
     State state_ = State::Connecting;
     std::string status_;
+    std::string info_;
 };
 
 }  // namespace vidra

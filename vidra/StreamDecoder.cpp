@@ -1,5 +1,11 @@
 #include "vidra/StreamDecoder.h"
 
+#include "onvif/StreamUriRepair.h"
+#include "vidra/LoginStore.h"
+#include "vidra/StreamLocator.h"
+#include "vidra/StreamUrl.h"
+#include "vidra/Trace.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -10,6 +16,8 @@ extern "C" {
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -74,6 +82,8 @@ struct Interrupt {
     }
 };
 
+enum class Transport { Udp, Tcp };
+
 class Player {
 public:
     explicit Player(std::shared_ptr<DecodeSession> session) : session_(std::move(session))
@@ -83,13 +93,45 @@ public:
 
     void run()
     {
-        if (!open() || !openDecoder())
+        if (!locate() || !open() || !openDecoder())
             return;
         session_->deliverState(DecodeSession::State::Connecting, "Waiting for the first picture from " + session_->address());
         play();
     }
 
 private:
+    // The URL to play, with the login to try in it: VIDRA_URL as the control
+    // gave it, else what the camera's ONVIF service names, else the pattern.
+    bool locate()
+    {
+        const std::string& address = session_->address();
+        login_ = LoginStore::loginFor(address);
+        std::string located = session_->url();
+        if (located.empty()) {
+            const LocatedStream found = LocateStream(address, session_->stream(), login_);
+            if (session_->stopRequested())
+                return false;
+            if (found.failure == onvif::Failure::NotAuthorized)
+                return askLogin();
+            if (found.failure != onvif::Failure::None)
+                return fail("No stream from " + address + ": " + found.detail);
+            located = found.url;
+            const char* source = found.source == UrlSource::Onvif ? "onvif" : "pattern";
+            Trace("located address=%s stream=%d url=%s source=%s", address.c_str(), session_->stream(),
+                  UrlWithoutPassword(located).c_str(), source);
+            session_->deliverState(DecodeSession::State::Connecting, "Connecting to " + UrlWithoutPassword(located));
+        }
+        // A URL that carries its own login keeps it.
+        url_ = login_.empty() || onvif::UriHasCredentials(located) ? located : onvif::UriWithCredentials(located, login_.user, login_.password);
+        return true;
+    }
+
+    bool askLogin()
+    {
+        session_->deliverState(DecodeSession::State::NeedsLogin, login_.empty() ? "" : "Wrong user or password");
+        return false;
+    }
+
     bool open()
     {
         AVFormatContext* raw = avformat_alloc_context();
@@ -107,9 +149,12 @@ private:
         // RTSP socket I/O, in microseconds; also how long UDP may stay silent
         // before FFmpeg sets the stream up again over TCP.
         av_dict_set(&options, "timeout", std::to_string(kSocketTimeout_ms * 1000).c_str(), 0);
+        // UDP first, unless VIDRA_TRANSPORT=tcp; play() falls back to TCP
+        // itself, so that the control knows which one carries the stream.
+        av_dict_set(&options, "rtsp_transport", transport_ == Transport::Tcp ? "tcp" : "udp", 0);
         interrupt_.allow(StreamDecoder::kOpenTimeout_ms);
         openedAt_ = Clock::now();
-        const int opened = avformat_open_input(&raw, session_->url().c_str(), nullptr, &options);
+        const int opened = avformat_open_input(&raw, url_.c_str(), nullptr, &options);
         std::unique_ptr<AVDictionary, DictionaryFreer> unused(options);
         if (opened < 0)
             return failOpening(opened);
@@ -121,6 +166,8 @@ private:
     {
         if (session_->stopRequested())
             return false;
+        if (error == AVERROR_HTTP_UNAUTHORIZED)
+            return askLogin();
         // A camera that keeps silent makes FFmpeg give up on the socket's
         // timeout with whatever error the half-read answer gives.
         const bool silent = Clock::now() - openedAt_ >= std::chrono::milliseconds(kSocketTimeout_ms - 100);
@@ -162,6 +209,52 @@ private:
         return true;
     }
 
+    static Transport FirstTransport()
+    {
+        const char* asked = std::getenv("VIDRA_TRANSPORT");
+        return asked != nullptr && std::strcmp(asked, "tcp") == 0 ? Transport::Tcp : Transport::Udp;
+    }
+
+    // No packet over UDP at all: a firewall or NAT in the way. The stream is
+    // set up again over the RTSP connection itself.
+    bool fallBackToTcp()
+    {
+        Trace("transport-fallback address=%s", session_->address().c_str());
+        transport_ = Transport::Tcp;
+        codec_.reset();
+        format_.reset();
+        return open() && openDecoder();
+    }
+
+    // "H.265 1920x1080 25 fps TCP", for the control's short line.
+    // The frame rate the bitstream names, else the one the first two
+    // pictures' times show.
+    double framesPerSecond(const AVFrame& frame) const
+    {
+        const AVStream* stream = format_->streams[videoStream_];
+        for (const AVRational rate : {codec_->framerate, stream->avg_frame_rate, stream->r_frame_rate}) {
+            if (rate.num > 0 && rate.den > 0)
+                return av_q2d(rate);
+        }
+        const int64_t step = frame.best_effort_timestamp - firstPts_;
+        if (firstPts_ == AV_NOPTS_VALUE || frame.best_effort_timestamp == AV_NOPTS_VALUE || step <= 0)
+            return 0.0;
+        return 1.0 / (static_cast<double>(step) * av_q2d(stream->time_base));
+    }
+
+    std::string describe(const AVFrame& frame) const
+    {
+        const char* codec = codec_->codec_id == AV_CODEC_ID_H264   ? "H.264"
+                            : codec_->codec_id == AV_CODEC_ID_HEVC  ? "H.265"
+                            : codec_->codec_id == AV_CODEC_ID_MJPEG ? "MJPEG"
+                                                                    : avcodec_get_name(codec_->codec_id);
+        const double fps = framesPerSecond(frame);
+        char text[128];
+        std::snprintf(text, sizeof text, "%s %dx%d %.0f fps %s", codec, frame.width, frame.height, fps,
+                      transport_ == Transport::Tcp ? "TCP" : "UDP");
+        return text;
+    }
+
     void play()
     {
         std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
@@ -173,9 +266,21 @@ private:
         while (!session_->stopRequested()) {
             interrupt_.allow(StreamDecoder::kReadTimeout_ms);
             const int read = av_read_frame(format_.get(), packet.get());
+            if (read < 0 && !gotPacket_ && transport_ == Transport::Udp && !session_->stopRequested() &&
+                std::strcmp(format_->iformat->name, "rtsp") == 0) {
+                if (!fallBackToTcp())
+                    return;
+                continue;
+            }
             if (read < 0) {
                 endOfStream(read);
                 return;
+            }
+            gotPacket_ = true;
+            if (!shownFirst_ && !toldWaiting_ && packet->stream_index == videoStream_ &&
+                (packet->flags & AV_PKT_FLAG_KEY) == 0) {
+                toldWaiting_ = true;
+                session_->deliverState(DecodeSession::State::Connecting, "Waiting for a key frame");
             }
             if (packet->stream_index == videoStream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0) {
                 while (avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
@@ -199,10 +304,40 @@ private:
             fail("The stream from " + session_->address() + " broke: " + ErrorText(error));
     }
 
+    // The picture at its own size, for a snapshot the control asked for.
+    void deliverFullFrame(const AVFrame& frame)
+    {
+        fullScaler_.reset(sws_getCachedContext(fullScaler_.release(), frame.width, frame.height,
+                                               static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
+                                               AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        QImage picture(frame.width, frame.height, QImage::Format_RGB32);
+        if (!fullScaler_ || picture.isNull())
+            return;
+        uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
+        int strides[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
+        sws_scale(fullScaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+        session_->deliverFullFrame(std::move(picture));
+    }
+
     void deliver(const AVFrame& frame)
     {
         if (frame.width <= 0 || frame.height <= 0)
             return;
+        // A stream joined between key frames shows nothing until the next one.
+        if (!shownFirst_) {
+            if (!frame.key_frame)
+                return;
+            shownFirst_ = true;
+            firstPts_ = frame.best_effort_timestamp;
+        } else if (!described_) {
+            // At the second picture: by then the frame rate is known.
+            described_ = true;
+            const std::string info = describe(frame);
+            Trace("info address=%s text=%s", session_->address().c_str(), info.c_str());
+            session_->setInfo(info);
+        }
+        if (session_->fullFrameWanted())
+            deliverFullFrame(frame);
         const QSize size = FitInto(frame.width, frame.height, session_->targetSize());
         scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
                                            static_cast<AVPixelFormat>(frame.format), size.width(), size.height(),
@@ -225,11 +360,20 @@ private:
     }
 
     std::shared_ptr<DecodeSession> session_;
+    std::string url_;
+    onvif::Credentials login_;
     Interrupt interrupt_{};
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecCloser> codec_;
     std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    std::unique_ptr<SwsContext, ScalerFreer> fullScaler_;
     int videoStream_ = -1;
+    Transport transport_ = FirstTransport();
+    bool gotPacket_ = false;
+    bool toldWaiting_ = false;
+    bool shownFirst_ = false;
+    bool described_ = false;
+    int64_t firstPts_ = AV_NOPTS_VALUE;
     Clock::time_point openedAt_;
 };
 

@@ -2,53 +2,34 @@
 
 #include "platform/ThreadHandoff.h"
 
+#include "vidra/LoginStore.h"
 #include "vidra/StreamDecoder.h"
 #include "vidra/StreamUrl.h"
+#include "vidra/Trace.h"
 
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
+#include <utility>
 #include <cstdlib>
 
 namespace vidra {
-namespace {
 
-// Appends one line to the file VIDRA_LOG names; nothing when it is unset.
-void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char* format, ...)
-{
-    const char* path = std::getenv("VIDRA_LOG");
-    if (path == nullptr || *path == '\0')
-        return;
-    char line[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(line, sizeof line - 1, format, arguments);
-    va_end(arguments);
-    if (length < 0)
-        return;
-    const size_t size = std::min(static_cast<size_t>(length), sizeof line - 2);
-    line[size] = '\n';
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    const ssize_t written = ::write(fd, line, size + 1);
-    (void)written;
-    ::close(fd);
-}
-
-}  // namespace
-
-VidraControl::VidraControl(QWidget* parent) : QWidget(parent)
+VidraControl::VidraControl(QWidget* parent) : QWidget(parent), login_(new LoginForm(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    connect(login_, &LoginForm::connectRequested, this, &VidraControl::connectWithLogin);
+    connect(login_, &LoginForm::cancelled, this, [this] {
+        setStatus(QStringLiteral("%1 asks for a user and password").arg(QString::fromStdString(address_)));
+        update();
+    });
 }
 
 VidraControl::~VidraControl()
@@ -59,12 +40,21 @@ VidraControl::~VidraControl()
 void VidraControl::OpenStream(const std::string& address, int stream)
 {
     stopSession();
-    const std::string url = StreamUrl(address, stream);
-    const std::string shown = UrlWithoutPassword(url);
-    Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, shown.c_str());
-    session_ = std::make_shared<DecodeSession>(this, url, address);
+    // VIDRA_URL is known at once; anything else the decoder asks the camera.
+    const char* pattern = std::getenv("VIDRA_URL");
+    const std::string url = pattern != nullptr && *pattern != '\0' ? StreamUrl(address, stream) : std::string();
+    const std::string shown = url.empty() ? address : UrlWithoutPassword(url);
+    if (url.empty())
+        Trace("OpenStream address=%s stream=%d", address.c_str(), stream);
+    else
+        Trace("OpenStream address=%s stream=%d url=%s", address.c_str(), stream, shown.c_str());
+    address_ = address;
+    stream_ = stream;
+    hideLogin();
+    session_ = std::make_shared<DecodeSession>(this, url, address, stream);
     session_->setTargetSize(size());
     picture_ = QImage();
+    info_.clear();
     failed_ = false;
     firstPictureLogged_ = false;
     openedAt_ = std::chrono::steady_clock::now();
@@ -77,6 +67,7 @@ void VidraControl::CloseStream()
 {
     Trace("CloseStream");
     stopSession();
+    hideLogin();
     picture_ = QImage();
     setStatus(QString());
     failed_ = false;
@@ -110,9 +101,19 @@ void VidraControl::takeDelivery()
     QImage frame;
     if (session_->takeFrame(frame))
         picture_ = std::move(frame);
+    QImage full;
+    if (session_->takeFullFrame(full))
+        writeSnapshot(full);
     const DecodeSession::State state = session_->state();
-    if (state == DecodeSession::State::Playing) {
+    if (state == DecodeSession::State::NeedsLogin) {
+        askLogin(session_->status());
+    } else if (state == DecodeSession::State::Playing) {
         setStatus(QString());
+        if (info_.isEmpty() && !session_->info().empty()) {
+            info_ = QString::fromStdString(session_->info());
+            infoUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            QTimer::singleShot(3100, this, [this] { update(); });
+        }
     } else {
         setStatus(QString::fromStdString(session_->status()));
         if ((state == DecodeSession::State::Failed || state == DecodeSession::State::Ended) && !failed_) {
@@ -120,6 +121,92 @@ void VidraControl::takeDelivery()
             Trace("failed text=%s", session_->status().c_str());
         }
     }
+    update();
+}
+
+void VidraControl::askLogin(const std::string& message)
+{
+    if (login_->isVisible())
+        return;
+    const QString address = QString::fromStdString(address_);
+    Trace("login-asked address=%s wrong=%d", address_.c_str(), message.empty() ? 0 : 1);
+    setStatus(message.empty() ? QStringLiteral("Log in to %1").arg(address) : QString::fromStdString(message));
+    login_->ask(address, QString::fromStdString(message));
+}
+
+void VidraControl::hideLogin()
+{
+    login_->dismiss();
+}
+
+void VidraControl::connectWithLogin(const QString& user, const QString& password)
+{
+    LoginStore::remember(address_, {user.toStdString(), password.toStdString()});
+    OpenStream(address_, stream_);
+}
+
+// Offered on a live picture only: there is no frame to save otherwise.
+void VidraControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!session_ || picture_.isNull() || session_->state() != DecodeSession::State::Playing)
+        return;
+    QMenu menu(this);
+    QAction* save = menu.addAction(QStringLiteral("Save snapshot..."));
+    if (menu.exec(event->globalPos()) == save)
+        saveSnapshot();
+}
+
+void VidraControl::saveSnapshot()
+{
+    QFileDialog dialog(this, QStringLiteral("Save snapshot"), QString(),
+                       QStringLiteral("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() || !session_)
+        return;
+    // The next decoded frame, at the stream's own size rather than the control's.
+    snapshotPath_ = dialog.selectedFiles().first();
+    session_->requestFullFrame();
+}
+
+void VidraControl::writeSnapshot(const QImage& frame)
+{
+    if (snapshotPath_.isEmpty())
+        return;
+    const QString path = std::exchange(snapshotPath_, QString());
+    // The format follows the name: .jpg or .jpeg JPEG, anything else PNG.
+    const bool jpeg = path.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
+                      path.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive);
+    const bool saved = frame.save(path, jpeg ? "JPEG" : "PNG", jpeg ? 90 : -1);
+    Trace("snapshot saved=%d size=%dx%d", saved ? 1 : 0, frame.width(), frame.height());
+    if (!saved) {
+        setStatus(QStringLiteral("Cannot write %1").arg(path));
+        update();
+    }
+}
+
+void VidraControl::paintInfo(QPainter& painter)
+{
+    if (info_.isEmpty() || (std::chrono::steady_clock::now() >= infoUntil_ && !underMouse()))
+        return;
+    const QFontMetrics metrics(painter.font());
+    QRect box = metrics.boundingRect(info_).adjusted(-6, -3, 6, 3);
+    box.moveBottomLeft(rect().bottomLeft() + QPoint(8, -8));
+    painter.fillRect(box, QColor(0, 0, 0, 170));
+    painter.setPen(QColor(230, 230, 230));
+    painter.drawText(box, Qt::AlignCenter, info_);
+}
+
+void VidraControl::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    update();
+}
+
+void VidraControl::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
     update();
 }
 
@@ -155,8 +242,10 @@ void VidraControl::paintEvent(QPaintEvent*)
         }
         if (failed_)
             painter.fillRect(rect(), QColor(0, 0, 0, 160));
+        else
+            paintInfo(painter);
     }
-    if (!status_.isEmpty()) {
+    if (!status_.isEmpty() && !login_->isVisible()) {
         painter.setPen(failed_ ? QColor(255, 140, 120) : QColor(220, 220, 220));
         painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, status_);
     }

@@ -7,8 +7,10 @@
 // first picture shown, for tests and benchmarks.
 
 #include "vidra/DecodeSession.h"
+#include "vidra/LoginForm.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QWidget>
 
@@ -34,14 +36,31 @@ public:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void stopSession();
+    void paintInfo(QPainter& painter);
     void setStatus(const QString& text);
     void takeDelivery();
+    void askLogin(const std::string& message);
+    void hideLogin();
+    void connectWithLogin(const QString& user, const QString& password);
+    void saveSnapshot();
+    void writeSnapshot(const QImage& frame);
 
     std::shared_ptr<DecodeSession> session_;
+    std::string address_;
+    int stream_ = 0;
+    LoginForm* login_;
+    QString snapshotPath_;
+    // The short line about the stream: shown for a while after the first
+    // picture, and while the pointer rests on the picture.
+    QString info_;
+    std::chrono::steady_clock::time_point infoUntil_;  // where the next full-size picture goes
     QImage picture_;
     QString status_;
     bool failed_ = false;

@@ -2,6 +2,7 @@
 // and for checking the core.
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/MediaCommands.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/StderrPrompt.h"
 
@@ -151,6 +152,7 @@ int main(int argc, char** argv)
     AddSettings(app, arguments, run);
     AddUploads(app, arguments, run);
     AddFleet(app, arguments, run);
+    orvane::cli::AddMediaCommands(app, run);
     if (argc < 2) {
         std::fputs(app.help().c_str(), stderr);
         return kExitUsage;

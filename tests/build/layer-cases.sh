@@ -31,6 +31,14 @@ if cmake --build "$work/build" --target platform >"$work/build.log" 2>&1; then
   fail "platform compiled with an include of discovery"
 fi
 
+# The ONVIF client stands alone: not even platform is in its reach.
+cmake --build "$work/build" --target onvif >"$work/build.log" 2>&1 || fail "onvif does not build unchanged"
+printf '#include "platform/Text.h"\n' >> "$work/onvif/ProfileChoice.cpp"
+if cmake --build "$work/build" --target onvif >"$work/build.log" 2>&1; then
+  fail "onvif compiled with an include of platform"
+fi
+grep -q 'platform/Text.h' "$work/build.log" || fail "onvif failed for another reason: $(tail -5 "$work/build.log")"
+
 # A subsystem folder gone: the configure stops and names it.
 rm -rf "$work/build" "$work/control"
 if configure; then

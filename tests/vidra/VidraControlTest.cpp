@@ -222,7 +222,7 @@ private slots:
         call.start();
         QCOMPARE(open(control, "127.0.0.1", 0), 0);
         QVERIFY2(call.elapsed() < 100, "OpenStream must not wait for the camera");
-        QVERIFY(control->accessibleDescription().startsWith(QStringLiteral("Connecting to rtsp://127.0.0.1:554/main")));
+        QVERIFY(control->accessibleDescription().startsWith(QStringLiteral("Connecting to 127.0.0.1")));
         QTRY_VERIFY_WITH_TIMEOUT(control->accessibleDescription().startsWith(QStringLiteral("No stream from 127.0.0.1")),
                                  3000);
         QVERIFY2(control->accessibleDescription().contains(QStringLiteral("refused")),

@@ -8,6 +8,36 @@
 namespace orvane::sim {
 namespace {
 
+bool ParseCodec(const std::string& text, StreamCodec& codec)
+{
+    const struct {
+        const char* name;
+        StreamCodec codec;
+    } names[] = {{"h264", StreamCodec::H264}, {"h265", StreamCodec::H265}, {"mjpeg", StreamCodec::Mjpeg}};
+    for (const auto& name : names) {
+        if (text == name.name) {
+            codec = name.codec;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The first line of a file: a password kept off the simulator's command line.
+bool ReadFirstLine(const std::string& path, std::string& line)
+{
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr)
+        return false;
+    char text[256] = {};
+    const bool read = std::fgets(text, sizeof text, file) != nullptr;
+    std::fclose(file);
+    line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return read;
+}
+
 bool ParseInt(const std::string& text, int& value)
 {
     char* end = nullptr;
@@ -166,6 +196,28 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             camera.afterUpgrade = value;
         else if (key == "back" && (value == "yes" || value == "never"))
             camera.backNever = value == "never";
+        else if (key == "onvif" && (value == "yes" || value == "no"))
+            camera.onvif = value == "yes";
+        else if (key == "clock-offset-s") {
+            int offset = 0;
+            ok = ParseInt(value, offset);
+            camera.clockOffset_s = offset;
+        } else if (key == "user")
+            camera.user = value;
+        else if (key == "password")
+            ok = PercentDecode(value, camera.password);
+        else if (key == "password-file")
+            ok = ReadFirstLine(value, camera.password);
+        else if (key == "rtsp-auth" && value == "basic")
+            camera.rtspAuth = RtspAuth::Basic;
+        else if (key == "rtsp-auth" && value == "digest")
+            camera.rtspAuth = RtspAuth::Digest;
+        else if (key == "rtsp-auth" && value == "none")
+            camera.rtspAuth = RtspAuth::None;
+        else if (key == "main")
+            ok = ParseCodec(value, camera.mainCodec);
+        else if (key == "sub")
+            ok = ParseCodec(value, camera.subCodec);
         else
             ok = false;
         if (!ok) {

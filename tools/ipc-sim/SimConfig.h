@@ -28,6 +28,12 @@ enum class StreamMode {
     Stall,  // answers RTSP, but each stream stops sending after about 2 s
 };
 
+// The encoder of one of a camera's two streams.
+enum class StreamCodec { H264, H265, Mjpeg };
+
+// How a camera's RTSP port asks for its login (when it has one).
+enum class RtspAuth { None, Basic, Digest };
+
 struct SimCamera {
     std::string ip;
     uint8_t mac[6] = {};
@@ -54,6 +60,16 @@ struct SimCamera {
     int restart_ms = 0;
     std::string afterUpgrade;
     bool backNever = false;
+    // An ONVIF device and media service on port 80, whose profiles lead to
+    // streams at paths of its own (/live/ch00_0 and /live/ch00_1).
+    bool onvif = false;
+    long long clockOffset_s = 0;  // the ONVIF clock runs this far ahead of ours
+    // A login for ONVIF (UsernameToken) and RTSP; no user: none asked.
+    std::string user;
+    std::string password;
+    RtspAuth rtspAuth = RtspAuth::Digest;
+    StreamCodec mainCodec = StreamCodec::H264;
+    StreamCodec subCodec = StreamCodec::H264;
 };
 
 struct SimConfig {

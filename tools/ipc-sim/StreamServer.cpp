@@ -1,6 +1,7 @@
 #include "tools/ipc-sim/StreamServer.h"
 
 #include "platform/Socket.h"
+#include "tools/ipc-sim/OnvifService.h"
 #include "tools/ipc-sim/TimeStrip.h"
 
 #include <gst/gst.h>
@@ -24,6 +25,7 @@ struct StreamPath {
     int width;
     int height;
     int bitrate_kbps;
+    StreamCodec codec;
 };
 
 struct StreamServer::OpenClients {
@@ -38,6 +40,7 @@ struct StreamServer::Address {
     std::string ip;
     StreamMode mode;
     StreamPath paths[2];
+    const SimCamera* camera;
     GstRTSPServer* server = nullptr;
     GSource* listener = nullptr;
 };
@@ -205,17 +208,32 @@ void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
     g_signal_connect(client, "closed", G_CALLBACK(OnClosed), data);
 }
 
-GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports)
+// The encoder and payloader of a stream's codec. ultrafast/zerolatency: no
+// B-frames, no look-ahead, so a frame leaves the encoder at once; one key
+// frame a second so a client starts fast.
+std::string EncoderLaunch(const StreamPath& stream)
 {
-    // ultrafast/zerolatency: no B-frames, no look-ahead, so a frame leaves
-    // the encoder at once; one key frame a second so a client starts fast.
+    const std::string bitrate = std::to_string(stream.bitrate_kbps);
+    switch (stream.codec) {
+    case StreamCodec::H265:
+        return " ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" + bitrate +
+               " ! rtph265pay name=pay0 pt=96 config-interval=1";
+    case StreamCodec::Mjpeg:
+        return " ! jpegenc quality=60 ! rtpjpegpay name=pay0 pt=26";
+    case StreamCodec::H264:
+        break;
+    }
+    return " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" + bitrate +
+           " ! rtph264pay name=pay0 pt=96 config-interval=1";
+}
+
+GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports, bool with_login)
+{
     const std::string launch =
         "( videotestsrc is-live=true pattern=black"
         " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
         std::to_string(stream.width) + ",height=" + std::to_string(stream.height) +
-        ",framerate=25/1"
-        " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" +
-        std::to_string(stream.bitrate_kbps) + " ! rtph264pay name=pay0 pt=96 config-interval=1 )";
+        ",framerate=25/1" + EncoderLaunch(stream) + " )";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     // A pipeline of its own for each client: with one pipeline shared by a
@@ -224,7 +242,35 @@ GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports)
     gst_rtsp_media_factory_set_shared(factory, FALSE);
     gst_rtsp_media_factory_set_address_pool(factory, ports);
     g_signal_connect(factory, "media-configure", G_CALLBACK(ConfigureMedia), &stream);
+    if (with_login)
+        gst_rtsp_media_factory_add_role(factory, "viewer", GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
+                                        GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
     return factory;
+}
+
+// The camera's login, asked as basic or digest: a client without it gets 401.
+void AddLogin(GstRTSPServer* server, const SimCamera& camera)
+{
+    GstRTSPAuth* auth = gst_rtsp_auth_new();
+    GstRTSPToken* token =
+        gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, "viewer", nullptr);
+    if (camera.rtspAuth == RtspAuth::Basic) {
+        gchar* basic = gst_rtsp_auth_make_basic(camera.user.c_str(), camera.password.c_str());
+        gst_rtsp_auth_add_basic(auth, basic, token);
+        g_free(basic);
+        gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_BASIC);
+    } else {
+        gst_rtsp_auth_add_digest(auth, camera.user.c_str(), camera.password.c_str(), token);
+        gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
+    }
+    gst_rtsp_token_unref(token);
+    gst_rtsp_server_set_auth(server, auth);
+    g_object_unref(auth);
+}
+
+bool AsksLogin(const SimCamera& camera)
+{
+    return !camera.user.empty() && camera.rtspAuth != RtspAuth::None;
 }
 
 GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
@@ -256,8 +302,12 @@ bool StreamServer::start(std::string& error)
         address->clients = openClients_.get();
         address->ip = camera.ip;
         address->mode = camera.stream;
-        address->paths[0] = {address.get(), "/main", 1920, 1080, 4000};
-        address->paths[1] = {address.get(), "/sub", 1280, 720, 2000};
+        address->camera = &camera;
+        // A camera with ONVIF serves its streams where its profiles say.
+        address->paths[0] = {address.get(), camera.onvif ? OnvifService::StreamPath(0) : "/main", 1920, 1080, 4000,
+                             camera.mainCodec};
+        address->paths[1] = {address.get(), camera.onvif ? OnvifService::StreamPath(1) : "/sub", 1280, 720, 2000,
+                             camera.subCodec};
         addresses_.push_back(std::move(address));
     }
     if (addresses_.empty())
@@ -286,8 +336,11 @@ bool StreamServer::start(std::string& error)
         gst_rtsp_address_pool_add_range(ports, address->ip.c_str(), address->ip.c_str(), kFirstUdpPort, kLastUdpPort,
                                         0);
         GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(address->server);
+        const bool with_login = AsksLogin(*address->camera);
+        if (with_login)
+            AddLogin(address->server, *address->camera);
         for (StreamPath& stream : address->paths)
-            gst_rtsp_mount_points_add_factory(mounts, stream.path, MakeFactory(stream, ports));
+            gst_rtsp_mount_points_add_factory(mounts, stream.path, MakeFactory(stream, ports, with_login));
         g_object_unref(mounts);
         g_object_unref(ports);
         g_signal_connect(address->server, "client-connected", G_CALLBACK(OnClientConnected), address.get());

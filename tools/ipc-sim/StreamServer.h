@@ -1,7 +1,9 @@
 #pragma once
 // The cameras' video: every distinct local camera address serves RTSP on port
 // 554 (or --rtsp-port) with two live test streams, /main 1920x1080 and /sub
-// 1280x720, both 25 fps H.264, each frame carrying the wall-clock time it was
+// 1280x720, both 25 fps H.264 (or H.265 and MJPEG, and at the paths of its
+// ONVIF profiles, as the camera's description asks; behind its login,
+// basic or digest, when it has one), each frame carrying the wall-clock time it was
 // made in a time strip (TimeStrip.h). A client's pipeline runs only while it
 // plays: the simulator may play a thousand cameras on a machine of two cores.
 

@@ -6,6 +6,7 @@
 #include "tools/ipc-sim/CommandServer.h"
 #include "tools/ipc-sim/DiscoveryResponder.h"
 #include "tools/ipc-sim/EventLog.h"
+#include "tools/ipc-sim/OnvifServer.h"
 #include "tools/ipc-sim/SimConfig.h"
 #include "tools/ipc-sim/StreamServer.h"
 
@@ -143,6 +144,14 @@ int main(int argc, char** argv)
         discovery.stop();
         return 1;
     }
+    orvane::sim::OnvifServer onvif(config, log);
+    if (!onvif.start(error)) {
+        std::fprintf(stderr, "ipc-sim: %s\n", error.c_str());
+        streams.stop();
+        commands.stop();
+        discovery.stop();
+        return 1;
+    }
     WriteReadyFile(config.readyFile);
 
     const auto start = std::chrono::steady_clock::now();
@@ -152,6 +161,7 @@ int main(int argc, char** argv)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    onvif.stop();
     streams.stop();
     commands.stop();
     discovery.stop();
