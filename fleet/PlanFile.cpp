@@ -121,13 +121,14 @@ private:
         }
         case Column::Uid:
             if (!IsUidField(cell.c_str()) || cell.size() > kMaxReadableUid)
-                problem(row.line, "uid '" + cell + "' is not " + std::to_string(kMinUidLength) + " to " +
-                                      std::to_string(kMaxReadableUid) + " characters");
+                row.problemsIfChanged.emplace_back(PlanField::Uid, "uid '" + cell + "' is not " +
+                                                                       std::to_string(kMinUidLength) + " to " +
+                                                                       std::to_string(kMaxReadableUid) + " characters");
             row.uid = cell;
             break;
-        case Column::X: row.x = number(row.line, "x", cell, kMinX, kMaxX); break;
-        case Column::Y: row.y = number(row.line, "y", cell, kMinY, kMaxY); break;
-        case Column::KeyId: row.keyId = number(row.line, "keyid", cell, INT32_MIN, INT32_MAX); break;
+        case Column::X: row.x = number(row, PlanField::X, cell, kMinX, kMaxX); break;
+        case Column::Y: row.y = number(row, PlanField::Y, cell, kMinY, kMaxY); break;
+        case Column::KeyId: row.keyId = number(row, PlanField::KeyId, cell, INT32_MIN, INT32_MAX); break;
         case Column::Version: row.version = cell; break;
         case Column::Firmware: row.firmware = cell.front() == '/' ? cell : folder_ + "/" + cell; break;
         case Column::Id:
@@ -137,14 +138,18 @@ private:
         }
     }
 
-    std::optional<int> number(int line, const char* name, const std::string& cell, int low, int high)
+    std::optional<int> number(PlanRow& row, PlanField field, const std::string& cell, int low, int high)
     {
+        const std::string why = std::string(PlanFieldName(field)) + " '" + cell + "' is not a whole number from " +
+                                std::to_string(low) + " to " + std::to_string(high);
         int value = 0;
-        if (ParseWholeInt(cell.c_str(), value) && value >= low && value <= high)
-            return value;
-        problem(line, std::string(name) + " '" + cell + "' is not a whole number from " + std::to_string(low) +
-                          " to " + std::to_string(high));
-        return std::nullopt;
+        if (!ParseWholeInt(cell.c_str(), value)) {
+            problem(row.line, why);
+            return std::nullopt;
+        }
+        if (value < low || value > high)
+            row.problemsIfChanged.emplace_back(field, why);
+        return value;
     }
 
     void checkFirmware(const PlanRow& row)

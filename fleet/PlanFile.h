@@ -8,6 +8,7 @@
 // problem with its line, so that all are told at once.
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ struct PlanRow {
     std::optional<int> keyId;
     std::optional<std::string> version;
     std::optional<std::string> firmware;  // a path, relative ones from the plan's folder
+    // A value out of what the camera takes is a problem only when it is a
+    // change: an exported list holds what the cameras answer, whatever it is.
+    std::vector<std::pair<PlanField, std::string>> problemsIfChanged;
 };
 
 struct PlanProblem {

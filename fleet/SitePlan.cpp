@@ -68,12 +68,19 @@ private:
         const auto match = std::find_if(site_.found.begin(), site_.found.end(),
                                         [&](const CameraReading& r) { return r.mac == row.mac; });
         if (match == site_.found.end()) {
+            for (const auto& [field, why] : row.problemsIfChanged)
+                problem(row.line, why);
             checkAddress(row, nullptr);
             return w;
         }
         w.found = true;
         w.now = *match;
         w.fields = FieldsOf(row, w.now);
+        for (const auto& [field, why] : row.problemsIfChanged) {
+            if (std::any_of(w.fields.begin(), w.fields.end(),
+                            [&](const FieldChange& f) { return f.field == field && f.needed(); }))
+                problem(row.line, why);
+        }
         w.x = row.x.value_or(w.now.x);
         w.y = row.y.value_or(w.now.y);
         if (row.version && *row.version != w.now.version && !row.firmware)

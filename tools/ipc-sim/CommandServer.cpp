@@ -276,8 +276,10 @@ void CommandServer::serve(size_t camera, const std::string& ip, Socket connectio
     // A camera applies its new address once the operator is done with it.
     if (stopping_)
         return;
-    const RestartReason reason = newIp.empty() ? RestartReason::Settings : RestartReason::Address;
-    if ((!newIp.empty() || settings.any()) && !beginRestart(camera, reason, newIp, settings))
+    if (!newIp.empty() && beginRestart(camera, RestartReason::Address, newIp, settings))
+        return;
+    if (settings.any() && !(config_.cameras[camera].settingsRestart &&
+                            beginRestart(camera, RestartReason::Settings, "", settings)))
         states_[camera].take(settings);
 }
 

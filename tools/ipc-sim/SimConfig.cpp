@@ -166,6 +166,8 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             camera.afterUpgrade = value;
         else if (key == "back" && (value == "yes" || value == "never"))
             camera.backNever = value == "never";
+        else if (key == "settings" && (value == "restart" || value == "at-once"))
+            camera.settingsRestart = value == "restart";
         else
             ok = false;
         if (!ok) {
@@ -192,6 +194,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
     int firstIndex = 0;
     int restart_ms = 0;
     std::string afterUpgrade;
+    bool settingsRestart = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -211,6 +214,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
                    firstIndex <= 0xFFFFFF) {
         } else if (arg == "--restart-ms" && value(text) && ParseRestart(text, restart_ms)) {
         } else if (arg == "--after-upgrade" && value(afterUpgrade) && !afterUpgrade.empty()) {
+        } else if (arg == "--settings-restart") {
+            settingsRestart = true;
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -233,6 +238,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         config.cameras.push_back(GeneratedCamera(firstIndex + i, i, addresses));
         config.cameras.back().restart_ms = restart_ms;
         config.cameras.back().afterUpgrade = afterUpgrade;
+        config.cameras.back().settingsRestart = settingsRestart;
     }
     return true;
 }

@@ -54,6 +54,9 @@ struct SimCamera {
     int restart_ms = 0;
     std::string afterUpgrade;
     bool backNever = false;
+    // Whether a UID, X/Y or keyboard id change restarts the camera (with
+    // restart-ms) or is answered with at once.
+    bool settingsRestart = false;
 };
 
 struct SimConfig {
