@@ -167,6 +167,34 @@ CSV
     "10.77.0.11	000000000011	uid	SIMUID0000000000000001	$(uid 11)" $'10.77.0.11\t000000000011\tx\t1\t5'
   [ -z "$(commands)" ] || fail "a dry run sent something"
   ;;
+interrupt)
+  cat > "$work/plan.csv" <<CSV
+mac,uid,x,y
+000000000011,$(uid 11),5,6
+000000000012,$(uid 12),,
+CSV
+  lan --sim "--camera ip=10.77.0.11,mac=000000000011,restart-ms=3000,settings=restart
+             --camera ip=10.77.0.12,mac=000000000012,restart-ms=3000,settings=restart" -- bash -c '
+    out=$1; cli=$2
+    "$cli" apply "$out/plan.csv" --wait 20 > "$out/stdout" 2> "$out/stderr" &
+    pid=$!
+    # Ctrl-C while both cameras restart after their UID.
+    for _ in $(seq 200); do [ "$(grep -c "^restart " "$ORVANE_SIM_LOG")" -ge 2 ] && break; sleep 0.05; done
+    start=$(date +%s.%N)
+    kill -INT $pid
+    wait $pid
+    echo $? > "$out/rc"
+    echo "$(date +%s.%N) - $start" | bc > "$out/took"
+    sleep 4
+    cp "$ORVANE_SIM_LOG" "$out/log"
+  ' _ "$work" "$cli" || fail "test LAN failed"
+  [ "$(cat "$work/rc")" = 130 ] || fail "exit $(cat "$work/rc"), expected 130"
+  [ "$(cut -f1,3,6 "$work/stdout" | tr '\t\n' ': ')" = \
+    "10.77.0.11:uid:interrupted 10.77.0.11:x:interrupted 10.77.0.11:y:interrupted 10.77.0.12:uid:interrupted " ] ||
+    fail "the fields after Ctrl-C"
+  echo "$(cat "$work/took") < 2" | bc | grep -q 1 || fail "took $(cat "$work/took") s to stop"
+  ! grep -q 'text=#3&3&' "$work/log" || fail "X/Y was sent after Ctrl-C"
+  ;;
 target-refused)
   printf 'mac\n000000000011\n' > "$work/plan.csv"
   run "--camera ip=10.77.0.11,mac=000000000011" '
