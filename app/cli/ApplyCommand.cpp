@@ -139,12 +139,14 @@ int RunApply(const ApplyOptions& options)
         return kExitUsage;
     }
     const fleet::PlanFile file = fleet::ReadPlanFile(options.plan);
-    if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
-        return failed;
-    fleet::CheckedPlan plan = CheckedAgainstSearch(file);
+    // Without a search the file's own problems are still worth telling.
+    const int searched = SearchOnce(options.interfaces);
+    fleet::CheckedPlan plan = searched == kExitOk ? CheckedAgainstSearch(file) : fleet::CheckPlan(file, {});
+    if (searched != kExitOk && file.problems.empty())
+        return searched;
     if (!plan.accepted()) {
         std::fprintf(stderr, "orvane-cli: the plan %s is refused, nothing was sent:\n", options.plan.c_str());
-        for (const fleet::PlanProblem& problem : plan.problems)
+        for (const fleet::PlanProblem& problem : searched == kExitOk ? plan.problems : file.problems)
             std::fprintf(stderr, "  %s\n", fleet::DescribeProblem(problem).c_str());
         return kExitUsage;
     }
