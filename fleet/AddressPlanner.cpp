@@ -104,6 +104,27 @@ AddressPlan PlanAddresses(const AddressPlanInput& input)
     return plan;
 }
 
+std::string WhyNotAddress(uint32_t address, const FleetCamera& camera, const AddressPlanInput& input)
+{
+    const std::string dotted = FormatIPv4(address);
+    if (std::find(input.ownAddresses.begin(), input.ownAddresses.end(), address) != input.ownAddresses.end())
+        return dotted + " is an address of this machine";
+    const auto other = std::find_if(input.answered.begin(), input.answered.end(), [&](const FleetCamera& c) {
+        return c.ip == dotted && c.mac != camera.mac;
+    });
+    if (other != input.answered.end())
+        return dotted + " is the address camera " + other->mac + " answers from";
+    const Subnet link = SubnetNamed(camera.interfaceName, input.interfaces);
+    if (!link.known)
+        return {};
+    const std::string range = FormatIPv4(link.network) + "-" + FormatIPv4(link.broadcast);
+    if (!link.holds(address))
+        return dotted + " is outside " + range + ", the subnet of the camera's link " + camera.interfaceName;
+    if (address == link.network || address == link.broadcast)
+        return dotted + " is the network or broadcast address of " + range;
+    return {};
+}
+
 AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetCamera>& chosen,
                               const std::vector<FleetCamera>& found)
 {

@@ -37,6 +37,11 @@ AddressPlan PlanAddresses(const AddressPlanInput& input);
 AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetCamera>& chosen,
                               const std::vector<FleetCamera>& found);
 
+// Why camera may not be given address: one of this machine's own, one that
+// another camera answers from, the network or broadcast address of the link
+// the camera was heard on, or outside that link's subnet. Empty when it may.
+std::string WhyNotAddress(uint32_t address, const FleetCamera& camera, const AddressPlanInput& input);
+
 // Dotted decimal to a host-order number; false for anything that is not
 // four decimal parts of 0 to 255.
 bool ParseIPv4(const std::string& text, uint32_t& address);

@@ -4,6 +4,7 @@
 #include "fleet/AddressPlanner.h"
 #include "fleet/CameraChoice.h"
 #include "fleet/FleetActions.h"
+#include "fleet/PlanFile.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -51,6 +52,49 @@ QString StateText(CBatchDlg::Work work, const CameraProgress& p, const FleetCame
 
 bool Succeeded(Outcome o) { return o == Outcome::Upgraded || o == Outcome::Moved; }
 
+QString WindowTitle(CBatchDlg::Work work)
+{
+    switch (work) {
+    case CBatchDlg::Work::Upgrade: return QStringLiteral("Update selected");
+    case CBatchDlg::Work::AssignAddresses: return QStringLiteral("Assign addresses");
+    case CBatchDlg::Work::ApplyPlan: return QStringLiteral("Apply plan");
+    }
+    return {};
+}
+
+QString NewColumnTitle(CBatchDlg::Work work)
+{
+    switch (work) {
+    case CBatchDlg::Work::Upgrade: return QStringLiteral("New version");
+    case CBatchDlg::Work::AssignAddresses: return QStringLiteral("New IP");
+    case CBatchDlg::Work::ApplyPlan: return QStringLiteral("Changes");
+    }
+    return {};
+}
+
+// "uid: A → B", with the field's outcome once it has one.
+QString ChangeLines(const orvane::fleet::CameraWork& camera, const orvane::fleet::CameraApply* outcome)
+{
+    QStringList lines;
+    for (size_t f = 0; f < camera.fields.size(); ++f) {
+        const orvane::fleet::FieldChange& change = camera.fields[f];
+        if (!change.needed())
+            continue;
+        QString line = QStringLiteral("%1: %2 \u2192 %3")
+                           .arg(QString::fromLatin1(orvane::fleet::PlanFieldName(change.field)), Text(change.from),
+                                Text(change.to));
+        if (outcome) {
+            const orvane::fleet::FieldResult& r = outcome->fields[f];
+            if (r.outcome != orvane::fleet::FieldOutcome::Pending)
+                line += QStringLiteral(" %1").arg(QString::fromLatin1(orvane::fleet::FieldOutcomeWord(r.outcome)));
+            if (!r.message.empty())
+                line += QStringLiteral(" (%1)").arg(Text(r.message));
+        }
+        lines << line;
+    }
+    return lines.isEmpty() ? QStringLiteral("nothing to change") : lines.join(QStringLiteral("; "));
+}
+
 }  // namespace
 
 CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent)
@@ -66,18 +110,19 @@ CBatchDlg::~CBatchDlg()
     if (run_)
         run_->cancel();
     run_.reset();  // joins its threads before the window goes
+    planRun_.reset();
     if (searcher_.joinable())
         searcher_.join();
 }
 
 void CBatchDlg::buildWindow()
 {
-    setWindowTitle(work_ == Work::Upgrade ? QStringLiteral("Update selected") : QStringLiteral("Assign addresses"));
+    setWindowTitle(WindowTitle(work_));
     table_ = new QTableWidget(static_cast<int>(ips_.size()), kColumns, this);
     table_->setObjectName(QStringLiteral("cameraTable"));
     table_->setHorizontalHeaderLabels({QStringLiteral("IP"), QStringLiteral("MAC"), QStringLiteral("Old version"),
                                        QStringLiteral("Progress"), QStringLiteral("State"),
-                                       work_ == Work::Upgrade ? QStringLiteral("New version") : QStringLiteral("New IP")});
+                                       NewColumnTitle(work_)});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->verticalHeader()->hide();
@@ -103,7 +148,7 @@ void CBatchDlg::buildWindow()
     summary_->setObjectName(QStringLiteral("summaryLabel"));
     applyButton_ = new QPushButton(QStringLiteral("Apply"), this);
     applyButton_->setObjectName(QStringLiteral("applyButton"));
-    applyButton_->setVisible(work_ == Work::AssignAddresses);
+    applyButton_->setVisible(work_ != Work::Upgrade);
     applyButton_->setEnabled(false);
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
@@ -124,6 +169,17 @@ void CBatchDlg::buildWindow()
 // it takes at least 2 s, and the window must stay live meanwhile.
 void CBatchDlg::searchFirst()
 {
+    if (work_ == Work::ApplyPlan) {
+        searcher_ = std::thread([this, path = what_.toStdString()] {
+            orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
+            orvane::fleet::CheckedPlan plan = orvane::fleet::CheckPlan(
+                orvane::fleet::ReadPlanFile(path),
+                {orvane::fleet::ReadingsOfDirectory(), orvane::ListOwnAddresses(), orvane::ListSearchInterfaces()});
+            QMetaObject::invokeMethod(
+                this, [this, plan = std::move(plan)]() mutable { showSitePlan(std::move(plan)); }, Qt::QueuedConnection);
+        });
+        return;
+    }
     searcher_ = std::thread([this] {
         std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
         QMetaObject::invokeMethod(this, [this, found = std::move(found)]() mutable { takeSearch(std::move(found)); },
@@ -163,7 +219,91 @@ void CBatchDlg::showPlan(const std::vector<FleetCamera>& found)
 void CBatchDlg::apply()
 {
     applyButton_->setEnabled(false);
-    startRun(planned_);
+    if (work_ == Work::ApplyPlan)
+        startPlan();
+    else
+        startRun(planned_);
+}
+
+void CBatchDlg::showSitePlan(orvane::fleet::CheckedPlan plan)
+{
+    searching_ = false;
+    sitePlan_ = std::move(plan);
+    if (!sitePlan_.accepted()) {
+        QStringList problems;
+        for (const orvane::fleet::PlanProblem& p : sitePlan_.problems)
+            problems << Text(orvane::fleet::DescribeProblem(p));
+        summary_->setText(QStringLiteral("The plan is refused, nothing was sent:\n%1").arg(problems.join('\n')));
+        table_->setRowCount(0);
+        return;
+    }
+    table_->setRowCount(static_cast<int>(sitePlan_.cameras.size()));
+    bool work = false;
+    for (size_t i = 0; i < sitePlan_.cameras.size(); ++i) {
+        const orvane::fleet::CameraWork& c = sitePlan_.cameras[i];
+        const int row = static_cast<int>(i);
+        for (int column = 0; column < kColumns; ++column)
+            table_->setItem(row, column, new QTableWidgetItem);
+        auto* bar = new QProgressBar;
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        table_->setCellWidget(row, kProgress, bar);
+        table_->item(row, kIp)->setText(Text(c.found ? c.now.ip : c.plannedIp));
+        table_->item(row, kMac)->setText(Text(c.mac));
+        table_->item(row, kOldVersion)->setText(Text(c.now.version));
+        table_->item(row, kState)->setText(c.found ? QStringLiteral("planned") : QStringLiteral("not found"));
+        table_->item(row, kNew)->setText(c.found ? ChangeLines(c, nullptr) : QString());
+        work = work || std::any_of(c.fields.begin(), c.fields.end(), [](const auto& f) { return f.needed(); });
+    }
+    summary_->setText(work ? QStringLiteral("Apply sends the changes shown.")
+                           : QStringLiteral("Every camera is as planned: nothing to send."));
+    applyButton_->setEnabled(work);
+    if (work)
+        applyButton_->setFocus();
+}
+
+void CBatchDlg::startPlan()
+{
+    orvane::fleet::PlanOptions options;
+    options.wait = wait_;
+    readingWatch_ = std::make_unique<orvane::fleet::ReadingWatch>(orvane::TheSearchExchange());
+    planRun_ = std::make_unique<orvane::fleet::PlanRun>(sitePlan_.cameras, options, *readingWatch_);
+    planRun_->onChange([this] {
+        if (!refreshQueued_.exchange(true))
+            QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
+    });
+    changed_ = true;
+    planRun_->start();
+    refresh();
+}
+
+void CBatchDlg::refreshPlan()
+{
+    const std::vector<orvane::fleet::CameraApply> now = planRun_->snapshot();
+    int done = 0;
+    int failed = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const int row = static_cast<int>(i);
+        const orvane::fleet::CameraApply& p = now[i];
+        const orvane::fleet::CameraWork& c = planRun_->cameras()[i];
+        static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(p.permille);
+        const bool asPlanned = c.found && std::all_of(p.fields.begin(), p.fields.end(), [](const auto& r) {
+            return r.outcome == orvane::fleet::FieldOutcome::Applied || r.outcome == orvane::fleet::FieldOutcome::Unchanged;
+        });
+        QString state = QStringLiteral("waiting");
+        if (!c.found)
+            state = QStringLiteral("not found");
+        else if (p.state == FleetState::Done)
+            state = asPlanned ? QStringLiteral("as planned") : QStringLiteral("not as planned");
+        else if (p.step)
+            state = QStringLiteral("changing %1").arg(QString::fromLatin1(orvane::fleet::PlanFieldName(*p.step)));
+        table_->item(row, kState)->setText(state);
+        if (c.found)
+            table_->item(row, kNew)->setText(ChangeLines(c, &p));
+        done += p.state == FleetState::Done;
+        failed += p.state == FleetState::Done && !asPlanned;
+    }
+    summary_->setText(QStringLiteral("%1 / %2 done, %3 failed").arg(done).arg(now.size()).arg(failed));
 }
 
 void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
@@ -200,6 +340,14 @@ void CBatchDlg::showCamera(int row, const FleetCamera& camera)
 void CBatchDlg::refresh()
 {
     refreshQueued_ = false;
+    if (planRun_) {
+        refreshPlan();
+        if (!running())
+            cancelButton_->setText(QStringLiteral("Close"));
+        if (!running() && closeWhenStopped_)
+            QDialog::reject();
+        return;
+    }
     if (!run_)
         return;
     const std::vector<CameraProgress> now = run_->snapshot();
@@ -227,6 +375,8 @@ bool CBatchDlg::running() const
 {
     if (searching_)
         return true;
+    if (planRun_)
+        return !planRun_->waitFor(std::chrono::milliseconds(0));
     return run_ && !run_->waitFor(std::chrono::milliseconds(0));
 }
 
@@ -242,8 +392,11 @@ bool CBatchDlg::confirmStop()
 // runs it closes the window.
 void CBatchDlg::reject()
 {
-    if (run_ && running()) {
-        run_->cancel();
+    if ((run_ || planRun_) && running()) {
+        if (planRun_)
+            planRun_->cancel();
+        else
+            run_->cancel();
         refresh();
         return;
     }
@@ -264,6 +417,9 @@ void CBatchDlg::closeEvent(QCloseEvent* event)
     if (searching_ || !confirmStop())
         return;
     closeWhenStopped_ = true;
-    run_->cancel();
+    if (planRun_)
+        planRun_->cancel();
+    else
+        run_->cancel();
     refresh();
 }

@@ -3,10 +3,13 @@
 // window, a row per camera (IP, MAC, old version, progress, state, new
 // version or address) and a summary line. It first searches, on a worker,
 // to learn each camera's MAC and version; an upgrade then starts at once,
-// an address plan waits for Apply. Cancel stops what runs; the window never
-// waits on a camera.
+// an address plan waits for Apply. A site plan (a CSV file) shows, after
+// that search, each camera's changes as "field: from → to" and waits for
+// Apply too. Cancel stops what runs; the window never waits on a camera.
 
 #include "fleet/FleetRun.h"
+#include "fleet/PlanRun.h"
+#include "fleet/SitePlan.h"
 
 #include <QDialog>
 
@@ -24,10 +27,11 @@ class QTableWidget;
 class CBatchDlg : public QDialog {
     Q_OBJECT
 public:
-    enum class Work { Upgrade, AssignAddresses };
+    enum class Work { Upgrade, AssignAddresses, ApplyPlan };
     enum Column { kIp, kMac, kOldVersion, kProgress, kState, kNew, kColumns };
 
-    // what is the firmware file for an upgrade, the first address for an assignment.
+    // what is the firmware file for an upgrade, the first address for an
+    // assignment, the plan's file for a site plan (ips are then not used).
     CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent = nullptr);
     ~CBatchDlg() override;
 
@@ -57,6 +61,9 @@ private:
     void apply();
     void refresh();
     void showCamera(int row, const orvane::fleet::FleetCamera& camera);
+    void showSitePlan(orvane::fleet::CheckedPlan plan);
+    void startPlan();
+    void refreshPlan();
     bool confirmStop();
 
     Work work_;
@@ -65,6 +72,9 @@ private:
     std::vector<orvane::fleet::FleetCamera> planned_;
     std::unique_ptr<orvane::fleet::ReturnWatch> watch_;
     std::unique_ptr<orvane::fleet::FleetRun> run_;
+    orvane::fleet::CheckedPlan sitePlan_;
+    std::unique_ptr<orvane::fleet::ReadingWatch> readingWatch_;
+    std::unique_ptr<orvane::fleet::PlanRun> planRun_;
     std::thread searcher_;
     std::atomic<bool> refreshQueued_{false};
     bool searching_ = true;

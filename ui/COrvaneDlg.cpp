@@ -230,6 +230,7 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     menu.addAction(about)->setData(int(kAbout));
     menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
+    menu.addAction(QStringLiteral("Apply &plan..."))->setData(int(kApplyPlan));
     if (const QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt());
 }
@@ -271,6 +272,9 @@ void COrvaneDlg::OnCommand(int command)
         break;
     case kOpenWebPage:
         OnOpenWebPage();
+        break;
+    case kApplyPlan:
+        OnApplyPlan();
         break;
     default:
         break;
@@ -394,6 +398,20 @@ void COrvaneDlg::runBatch(int work, const QString& what)
     if (addresses.empty())
         return;
     CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this);
+    batch.setWait(batchWait_);
+    batch.exec();
+    if (batch.changedCameras())
+        OnSearch();
+}
+
+// A site plan works on the cameras it names, whatever is selected; the list
+// is searched again at the end, as after any batch that sent something.
+void COrvaneDlg::OnApplyPlan()
+{
+    const QString path = chooseFile_(this, QStringLiteral("plan|*.csv||"));
+    if (path.isEmpty())
+        return;
+    CBatchDlg batch(CBatchDlg::Work::ApplyPlan, {}, path, this);
     batch.setWait(batchWait_);
     batch.exec();
     if (batch.changedCameras())

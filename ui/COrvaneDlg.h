@@ -40,6 +40,7 @@ public:
         kAssignAddresses = 33002,
         kExportList = 33003,
         kOpenWebPage = 33004,
+        kApplyPlan = 33005,
     };
 
     // Asks the operator for a file to open through an MFC-style filter
@@ -90,6 +91,7 @@ private:
     void OnUpdateSelected();
     void OnAssignAddresses();
     void OnExportList();
+    void OnApplyPlan();
     void OnOpenWebPage();
     void runBatch(int work, const QString& what);
     std::vector<std::string> selectedAddresses() const;

@@ -33,6 +33,17 @@ struct FleetOptions {
     std::vector<std::string> interfaces;
 };
 
+struct ApplyOptions {
+    std::string plan;                     // the CSV file
+    bool dryRun = false;
+    int jobs = 16;
+    int wait_s = 300;
+    bool json = false;
+    std::vector<std::string> targets;     // unicast search targets
+    std::vector<std::string> interfaces;
+};
+
+int RunApply(const ApplyOptions& options);
 int RunUpgrade(const std::string& file, const FleetOptions& options);
 int RunAssignIps(const std::string& first, const FleetOptions& options, bool dryRun);
 int RunSetIp(const std::string& camera, const std::string& address);

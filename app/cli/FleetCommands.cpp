@@ -4,6 +4,7 @@
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/FleetProgressView.h"
+#include "app/cli/InterruptCatcher.h"
 
 #include "control/SettingFields.h"
 #include "discovery/CameraListing.h"
@@ -14,11 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 
 namespace orvane::cli {
@@ -30,29 +29,6 @@ using fleet::Outcome;
 
 constexpr int kExitInterrupted = 130;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
-
-volatile std::sig_atomic_t interruptRequested = 0;
-
-extern "C" void OnInterrupt(int) { interruptRequested = 1; }
-
-// Ctrl-C asks the batch to stop instead of ending the process at once.
-class InterruptCatcher {
-public:
-    InterruptCatcher()
-    {
-        interruptRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptCatcher() { ::sigaction(SIGINT, &previous_, nullptr); }
-    InterruptCatcher(const InterruptCatcher&) = delete;
-    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
-private:
-    struct sigaction previous_ {};
-};
 
 bool CheckTargets(const FleetOptions& options)
 {
@@ -85,7 +61,7 @@ bool RunToTheEnd(fleet::FleetRun& run, const char* verb)
     run.start();
     bool interrupted = false;
     while (!run.waitFor(kRedrawEvery)) {
-        if (interruptRequested && !interrupted) {
+        if (catcher.requested() && !interrupted) {
             interrupted = true;
             run.cancel();
         }

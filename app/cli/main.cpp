@@ -20,6 +20,7 @@ using namespace orvane::cli;
 struct Arguments {
     SearchOptions search;
     FleetOptions fleet;
+    ApplyOptions apply;
     bool dryRun = false;
     std::string format = "tsv";
     std::string camera, first, second;
@@ -138,6 +139,33 @@ void AddFleet(CLI::App& app, Arguments& a, std::function<int()>& run)
     });
 }
 
+void AddApply(CLI::App& app, Arguments& a, std::function<int()>& run)
+{
+    CLI::App* apply = AddCommand(app, "apply",
+        "Search, then bring every camera of PLAN.csv to its row: the list's own CSV (header from\n"
+        "id,ip,mac,version,x,y,uid,keyid,interface plus firmware, a file that brings a camera to its version;\n"
+        "mac required, an empty cell leaves the field as it is, id and interface are ignored). A plan with\n"
+        "any problem is refused whole, every problem told with its line, and nothing is sent (exit 2).\n"
+        "Each camera by itself, at most --jobs at once, changes in the order firmware, uid, x/y, keyid, ip,\n"
+        "each followed by the camera's restart and a search that must read the field as planned before the\n"
+        "next. Rows in address order: ip, mac, field, from, to, outcome (applied, unchanged, failed,\n"
+        "not-back, skipped, not-found, interrupted); json keys ip, mac, field, from, to, outcome and message\n"
+        "for a failure. Exit 0 when every field reads as planned, 1 otherwise, 130 after Ctrl-C.");
+    apply->add_option("PLAN", a.apply.plan, "the plan, a CSV file")->required();
+    apply->add_flag("--dry-run", a.apply.dryRun, "print the changes (ip, mac, field, from, to) and send nothing");
+    apply->add_option("--jobs", a.apply.jobs, "at most this many cameras at once (default 16)")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+    apply->add_option("--wait", a.apply.wait_s, "seconds to wait for a camera to come back after each change (default 300)")
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
+    apply->add_option("--format", a.format, "tsv (default) or json")->check(CLI::IsMember({"tsv", "json"}));
+    apply->add_option("--target", a.apply.targets, "search this address by unicast as well (repeatable); refused while the search has no unicast sweep");
+    apply->add_option("--interface", a.apply.interfaces, "search only on this interface (repeatable)");
+    apply->callback([&] {
+        a.apply.json = a.format == "json";
+        run = [&] { return RunApply(a.apply); };
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -153,6 +181,7 @@ int main(int argc, char** argv)
     AddUploads(app, arguments, run);
     AddFleet(app, arguments, run);
     orvane::cli::AddMediaCommands(app, run);
+    AddApply(app, arguments, run);
     if (argc < 2) {
         std::fputs(app.help().c_str(), stderr);
         return kExitUsage;

@@ -132,9 +132,9 @@ TEST(RestartQueue, AddReturnsOnceTheListenerIsClosed)
     ASSERT_TRUE(queue.valid());
     AcceptingThread acceptor(queue);
     const auto now = steady_clock::now();
-    queue.add({3, RestartReason::Upgrade, "", now + milliseconds(1500)});
+    queue.add({3, RestartReason::Upgrade, "", now + milliseconds(1500), {}});
     EXPECT_EQ(acceptor.closed(), (std::vector<size_t>{3}));
-    queue.add({1, RestartReason::Address, "10.77.0.60", now + milliseconds(500)});
+    queue.add({1, RestartReason::Address, "10.77.0.60", now + milliseconds(500), {}});
     EXPECT_EQ(acceptor.closed(), (std::vector<size_t>{3, 1}));
 }
 
@@ -142,7 +142,7 @@ TEST(RestartQueue, AddDoesNotWaitForAnAcceptingThreadThatEnded)
 {
     RestartQueue queue;
     queue.abandon();
-    queue.add({0, RestartReason::Upgrade, "", std::chrono::steady_clock::now()});
+    queue.add({0, RestartReason::Upgrade, "", std::chrono::steady_clock::now(), {}});
     EXPECT_EQ(queue.takeStarted(), (std::vector<size_t>{0}));
 }
 
@@ -153,9 +153,9 @@ TEST(RestartQueue, SilencesEndInTheOrderTheyAreDue)
     queue.abandon();  // no accepting thread here: add() returns at once
     const auto now = steady_clock::now();
     EXPECT_EQ(queue.msUntilNext(now), -1);
-    queue.add({3, RestartReason::Upgrade, "", now + milliseconds(1500)});
-    queue.add({1, RestartReason::Address, "10.77.0.60", now + milliseconds(500)});
-    queue.add({2, RestartReason::Upgrade, "", now + microseconds(1200500)});
+    queue.add({3, RestartReason::Upgrade, "", now + milliseconds(1500), {}});
+    queue.add({1, RestartReason::Address, "10.77.0.60", now + milliseconds(500), {}});
+    queue.add({2, RestartReason::Upgrade, "", now + microseconds(1200500), {}});
     EXPECT_EQ(queue.msUntilNext(now), 500);
     EXPECT_EQ(queue.msUntilNext(now - microseconds(300)), 501);  // rounded up: never woken too early
     EXPECT_TRUE(queue.takeDue(now + milliseconds(499)).empty());

@@ -4,6 +4,7 @@
 // on the command port's threads while the search answerers read it, so every
 // access holds the camera's own lock.
 
+#include "tools/ipc-sim/CommandPort.h"
 #include "tools/ipc-sim/SimConfig.h"
 
 #include <deque>
@@ -16,6 +17,9 @@ struct CameraShown {
     std::string ip;
     std::string version;
     bool answering = true;
+    std::string uid;
+    std::string xy;
+    int32_t keyId = 1;
 };
 
 class CameraState {
@@ -29,6 +33,8 @@ public:
     // restart never overlaps another.
     bool silence();
     void comeBack(const std::string& ip, const std::string& version);
+    // Takes the settings a connection changed into what the camera answers with.
+    void take(const SettingChange& change);
 
 private:
     mutable std::mutex mutex_;

@@ -69,6 +69,26 @@ std::string AddressChangeIn(const std::string& text)
     return text.substr(prefix.size(), text.size() - prefix.size() - 1);
 }
 
+bool SettingIn(const std::string& text, SettingChange& change)
+{
+    if (text.size() < 7 || text.compare(0, 3, "#3&") != 0 || text[4] != '&' || text.back() != '#')
+        return false;
+    const std::string field = text.substr(5, text.size() - 6);
+    switch (text[3]) {
+    case '4':
+        change.uid = field;
+        return true;
+    case '3':
+        change.xy = field;
+        return true;
+    case '5':
+        change.keyId = static_cast<int32_t>(std::atoi(field.c_str()));
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool UpgradeAccepted(const UploadHeader& header, bool whole, const std::string& reply)
 {
     const int result = std::atoi(reply.c_str());

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvane::sim {
@@ -23,6 +24,18 @@ bool ParseUploadHeader(const std::string& text, UploadHeader& header);
 
 // The address of a set-ip or set-net frame "#3&1&ADDR#", or "" for any other frame.
 std::string AddressChangeIn(const std::string& text);
+
+// The settings a connection's frames change: UID "#3&4&UID#", X/Y
+// "#3&3&X&Y#", keyboard id "#3&5&K#". A camera answers with them once it
+// has restarted, or at once when it does not restart.
+struct SettingChange {
+    std::optional<std::string> uid;
+    std::optional<std::string> xy;  // as the answer carries it: "X&Y"
+    std::optional<int32_t> keyId;
+    bool any() const { return uid || xy || keyId; }
+};
+// Adds what text sets to change; false for any other frame.
+bool SettingIn(const std::string& text, SettingChange& change);
 
 // An upload a camera takes as a new firmware: kind 2 or 4, all its data in,
 // and a reply that reads as 1 or 2.

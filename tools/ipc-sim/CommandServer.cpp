@@ -157,7 +157,8 @@ void CommandServer::acceptReady(const std::vector<pollfd>& ready, const std::vec
     }
 }
 
-bool CommandServer::beginRestart(size_t camera, RestartReason reason, const std::string& newIp)
+bool CommandServer::beginRestart(size_t camera, RestartReason reason, const std::string& newIp,
+                                 const SettingChange& settings)
 {
     const SimCamera& configured = config_.cameras[camera];
     if (configured.restart_ms <= 0 || stopping_ || !states_[camera].silence())
@@ -167,7 +168,7 @@ bool CommandServer::beginRestart(size_t camera, RestartReason reason, const std:
     log_.write("restart camera=" + configured.ip + " reason=" + ReasonName(reason) +
                " silent-ms=" + std::to_string(configured.restart_ms));
     restarts_.add({camera, reason, newIp,
-                   std::chrono::steady_clock::now() + std::chrono::milliseconds(configured.restart_ms)});
+                   std::chrono::steady_clock::now() + std::chrono::milliseconds(configured.restart_ms), settings});
     return true;
 }
 
@@ -188,6 +189,7 @@ void CommandServer::comeBack(const Restart& restart)
         if (const int failure = listen(restart.camera, ip); failure != 0)
             log_.write("no-command-port camera=" + configured.ip + " ip=" + ip + " reason=" + std::strerror(failure));
     }
+    states_[restart.camera].take(restart.settings);
     states_[restart.camera].comeBack(ip, version);
     log_.write("back camera=" + configured.ip + " ip=" + ip + " version=" + version);
 }
@@ -244,6 +246,7 @@ void CommandServer::serve(size_t camera, const std::string& ip, Socket connectio
     }
     auto frame = std::make_unique<uint8_t[]>(kCommandFrameBytes);
     std::string newIp;
+    SettingChange settings;
     bool keepOpen = true;
     while (keepOpen && !stopping_) {
         size_t got = readFully(connection, frame.get(), kCommandFrameBytes);
@@ -265,14 +268,21 @@ void CommandServer::serve(size_t camera, const std::string& ip, Socket connectio
             receiveUpload(camera, connection, tag, header, keepOpen);
         else if (std::string address = AddressChangeIn(text); !address.empty())
             newIp = address;
+        else
+            SettingIn(text, settings);
     }
     // Logged before this end closes: a test that sees no connection left
     // open on the camera's side knows the log holds its close.
     log_.write("close " + tag);
     connection.close();
     // A camera applies its new address once the operator is done with it.
-    if (!newIp.empty() && !stopping_)
-        beginRestart(camera, RestartReason::Address, newIp);
+    if (stopping_)
+        return;
+    if (!newIp.empty() && beginRestart(camera, RestartReason::Address, newIp, settings))
+        return;
+    if (settings.any() && !(config_.cameras[camera].settingsRestart &&
+                            beginRestart(camera, RestartReason::Settings, "", settings)))
+        states_[camera].take(settings);
 }
 
 void CommandServer::receiveUpload(size_t camera, Socket& connection, const std::string& tag,

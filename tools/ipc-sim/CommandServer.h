@@ -8,7 +8,8 @@
 // its reply leaves) and after an address change (once that connection
 // closes): it stops answering searches, its listener closes, and when the
 // silence is over it comes back, from the new address after an address
-// change. One thread accepts on every listener and runs those restarts.
+// change, with the settings a connection changed; a camera without
+// restart-ms takes such settings at once. One thread accepts on every listener and runs those restarts.
 
 #include "platform/Socket.h"
 #include "tools/ipc-sim/CameraState.h"
@@ -53,7 +54,8 @@ private:
     std::string takeAddress(const SimCamera& camera, const std::string& from, const std::string& to);
     // From a connection thread: returns once the camera is silent and its
     // listener closed; false when the camera does not restart.
-    bool beginRestart(size_t camera, RestartReason reason, const std::string& newIp);
+    bool beginRestart(size_t camera, RestartReason reason, const std::string& newIp,
+                      const SettingChange& settings = {});
     void serve(size_t camera, const std::string& ip, Socket connection, int id);
     void ignore(Socket& connection, const std::string& tag);
     // Reads exactly length bytes, waking regularly to notice a stop. Returns

@@ -138,7 +138,14 @@ bool DiscoveryResponder::answerAs(size_t camera, const sockaddr_in& to)
     // Read at the moment of sending: a restart may begin or end while a
     // late or repeated answer waits.
     const CameraShown now = states_[camera].shown();
-    return now.answering && sendFrom(now.ip, BuildAnswer(config_.cameras[camera], now.version), to);
+    if (!now.answering)
+        return false;
+    SimCamera answering = config_.cameras[camera];
+    answering.version = now.version;
+    answering.uid = now.uid;
+    answering.xy = now.xy;
+    answering.keyId = now.keyId;
+    return sendFrom(now.ip, BuildAnswer(answering), to);
 }
 
 bool DiscoveryResponder::sendFrom(const std::string& ip, const std::vector<uint8_t>& datagram, const sockaddr_in& to)

@@ -10,7 +10,15 @@
 
 namespace orvane::sim {
 
-const char* ReasonName(RestartReason reason) { return reason == RestartReason::Upgrade ? "upgrade" : "address"; }
+const char* ReasonName(RestartReason reason)
+{
+    switch (reason) {
+    case RestartReason::Upgrade: return "upgrade";
+    case RestartReason::Address: return "address";
+    case RestartReason::Settings: return "settings";
+    }
+    return "";
+}
 
 RestartQueue::RestartQueue() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 

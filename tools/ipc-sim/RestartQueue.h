@@ -13,15 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "tools/ipc-sim/CommandPort.h"
+
 namespace orvane::sim {
 
-enum class RestartReason { Upgrade, Address };
+enum class RestartReason { Upgrade, Address, Settings };
 
 struct Restart {
     size_t camera = 0;  // index into the configuration's cameras
     RestartReason reason = RestartReason::Upgrade;
     std::string newIp;  // an address change's address
     std::chrono::steady_clock::time_point due;
+    SettingChange settings;  // taken when the camera comes back
 };
 
 const char* ReasonName(RestartReason reason);

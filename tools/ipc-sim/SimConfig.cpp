@@ -218,6 +218,8 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             ok = ParseCodec(value, camera.mainCodec);
         else if (key == "sub")
             ok = ParseCodec(value, camera.subCodec);
+        else if (key == "settings" && (value == "restart" || value == "at-once"))
+            camera.settingsRestart = value == "restart";
         else
             ok = false;
         if (!ok) {
@@ -244,6 +246,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
     int firstIndex = 0;
     int restart_ms = 0;
     std::string afterUpgrade;
+    bool settingsRestart = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -263,6 +266,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
                    firstIndex <= 0xFFFFFF) {
         } else if (arg == "--restart-ms" && value(text) && ParseRestart(text, restart_ms)) {
         } else if (arg == "--after-upgrade" && value(afterUpgrade) && !afterUpgrade.empty()) {
+        } else if (arg == "--settings-restart") {
+            settingsRestart = true;
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -285,6 +290,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         config.cameras.push_back(GeneratedCamera(firstIndex + i, i, addresses));
         config.cameras.back().restart_ms = restart_ms;
         config.cameras.back().afterUpgrade = afterUpgrade;
+        config.cameras.back().settingsRestart = settingsRestart;
     }
     return true;
 }

@@ -70,6 +70,9 @@ struct SimCamera {
     RtspAuth rtspAuth = RtspAuth::Digest;
     StreamCodec mainCodec = StreamCodec::H264;
     StreamCodec subCodec = StreamCodec::H264;
+    // Whether a UID, X/Y or keyboard id change restarts the camera (with
+    // restart-ms) or is answered with at once.
+    bool settingsRestart = false;
 };
 
 struct SimConfig {
