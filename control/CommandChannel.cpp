@@ -1,5 +1,6 @@
 #include "control/CommandChannel.h"
 
+#include "platform/ConnectLink.h"
 #include "platform/OperatorPrompt.h"
 
 namespace orvane {
@@ -10,6 +11,10 @@ ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage
     channel = Socket::tcp();
     if (!channel.valid())
         return ChannelOpen::NoSocket;
+    // A link that has gone since the camera answered leaves the routing
+    // table to find the way, as for a camera added by hand.
+    if (const std::string& link = CurrentLink(); !link.empty())
+        channel.leaveThrough(link.c_str());
     if (!channel.connectTo(camera)) {
         ShowOperatorMessage(linkErrorMessage);
         channel.close();

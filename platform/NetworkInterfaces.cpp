@@ -78,6 +78,24 @@ std::vector<uint32_t> ListOwnAddresses()
     return own;
 }
 
+std::vector<OwnSubnet> ListOwnSubnets()
+{
+    IfAddrsList list = ReadMachineList();
+    std::vector<OwnSubnet> subnets;
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        if (!IsIPv4(entry) || entry->ifa_netmask == nullptr)
+            continue;
+        subnets.push_back({entry->ifa_name != nullptr ? entry->ifa_name : "", ntohl(AddressOf(entry->ifa_addr).s_addr),
+                           ntohl(AddressOf(entry->ifa_netmask).s_addr)});
+    }
+    return subnets;
+}
+
+bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets)
+{
+    return std::any_of(subnets.begin(), subnets.end(), [address](const OwnSubnet& s) { return s.holds(address); });
+}
+
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name)
 {
     bool known = false;

@@ -32,6 +32,18 @@ std::vector<NetworkInterface> ListSearchInterfaces();
 // Every IPv4 address of this machine, any interface, in host byte order.
 std::vector<uint32_t> ListOwnAddresses();
 
+// An IPv4 subnet of this machine: one per address, any interface.
+struct OwnSubnet {
+    std::string interfaceName;
+    uint32_t address = 0;  // host byte order
+    uint32_t netmask = 0;
+    bool holds(uint32_t other) const { return (other & netmask) == (address & netmask); }
+};
+std::vector<OwnSubnet> ListOwnSubnets();
+
+// Whether address (host byte order) lies in one of the subnets.
+bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets);
+
 // Why a named interface cannot carry a search ("no such interface", "is
 // down", ...), or an empty text when it can.
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name);

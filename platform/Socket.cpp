@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <net/if.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -95,6 +96,18 @@ bool Socket::setReceivePacketInfo(bool on)
 {
     int value = on ? 1 : 0;
     return ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &value, sizeof value) == 0;
+}
+
+int Socket::leaveThrough(const char* interfaceName)
+{
+    if (::setsockopt(fd_, SOL_SOCKET, SO_BINDTODEVICE, interfaceName, static_cast<socklen_t>(std::strlen(interfaceName))) == 0)
+        return 0;
+    // Kernels before 5.7 ask CAP_NET_RAW for the device binding, not for this.
+    const unsigned index = ::if_nametoindex(interfaceName);
+    if (index == 0)
+        return errno;
+    const uint32_t wire = htonl(index);  // IPv4 takes the index in network byte order
+    return ::setsockopt(fd_, IPPROTO_IP, IP_UNICAST_IF, &wire, sizeof wire) == 0 ? 0 : errno;
 }
 
 bool Socket::connectTo(const sockaddr_in& remote, int timeout_ms)

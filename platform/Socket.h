@@ -38,6 +38,12 @@ public:
     // Asks the kernel to tell, with every datagram, the interface it came in on.
     bool setReceivePacketInfo(bool on);
 
+    // Makes the socket's packets leave through the named interface, whatever
+    // the routing table says, and a destination with no route there counts
+    // as on the link: SO_BINDTODEVICE (no privilege needed since Linux 5.7),
+    // else IP_UNICAST_IF. 0, or the errno of the last try.
+    int leaveThrough(const char* interfaceName);
+
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
     bool connectTo(const sockaddr_in& remote, int timeout_ms = kConnectTimeout_ms);

@@ -53,9 +53,11 @@ bool Succeeded(Outcome o) { return o == Outcome::Upgraded || o == Outcome::Moved
 
 }  // namespace
 
-CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent)
+CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent,
+                     std::vector<orvane::SearchTarget> targets)
     : QDialog(parent), work_(work), ips_(std::move(ips)), what_(std::move(what))
 {
+    search_.targets = std::move(targets);
     setModal(true);
     buildWindow();
     searchFirst();
@@ -125,7 +127,7 @@ void CBatchDlg::buildWindow()
 void CBatchDlg::searchFirst()
 {
     searcher_ = std::thread([this] {
-        std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
+        std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange(), search_);
         QMetaObject::invokeMethod(this, [this, found = std::move(found)]() mutable { takeSearch(std::move(found)); },
                                   Qt::QueuedConnection);
     });
@@ -176,7 +178,7 @@ void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
     options.wait = wait_;
     orvane::fleet::FleetAction action = work_ == Work::Upgrade ? orvane::fleet::UpgradeFirmware(what_.toStdString())
                                                                : orvane::fleet::AssignAddress();
-    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange());
+    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange(), search_);
     run_ = std::make_unique<orvane::fleet::FleetRun>(std::move(cameras), options, std::move(action), *watch_);
     // Workers only ask for a refresh; the window reads a snapshot on its own thread.
     run_->onChange([this] {

@@ -6,6 +6,7 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
+#include "platform/ConnectLink.h"
 #include "platform/Text.h"
 #include "preview/PluginRegistration.h"
 #include "ui/CAboutDlg.h"
@@ -26,6 +27,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
@@ -51,6 +53,12 @@ QString ChooseExportFile(QWidget* parent)
 {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
                                         QStringLiteral("CSV (*.csv)"));
+}
+
+QString AskNetworks(QWidget* parent)
+{
+    return QInputDialog::getText(parent, QStringLiteral("Search networks"),
+                                 QStringLiteral("Networks behind a router, comma-separated (e.g. 10.80.0.0/24, 10.81.0.7):"));
 }
 
 // Cameras that take longer than five minutes to flash and restart: the
@@ -88,7 +96,7 @@ QString QtFileFilter(const QString& mfcFilter)
 
 COrvaneDlg::COrvaneDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog),
-      chooseSave_(ChooseExportFile), batchWait_(BatchWaitFromEnvironment())
+      chooseSave_(ChooseExportFile), askNetworks_(AskNetworks), batchWait_(BatchWaitFromEnvironment())
 {
     ui_->setupUi(this);
     list_ = CameraList(ui_->cameraList);
@@ -122,7 +130,7 @@ void COrvaneDlg::OnInitDialog()
     preview_.Create(nullptr, "", kChildVisibleTabStop, ui_->previewPlace->geometry(), this, 1020);
     preview_.ShowWindow(false);
 
-    connect(ui_->searchButton, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
+    connect(ui_->searchButton, &QPushButton::clicked, this, [this] { OnSearch(); });
     connect(ui_->addButton, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
     connect(ui_->deleteButton, &QPushButton::clicked, this, &COrvaneDlg::OnDelete);
     connect(ui_->exitButton, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
@@ -139,15 +147,34 @@ void COrvaneDlg::AddCameraRow(const char* ip, const char* mac, const char* versi
     list_.addRow(ip, mac, version, x, y, uid, keyId);
 }
 
-void COrvaneDlg::OnSearch()
+void COrvaneDlg::OnSearch() { OnSearch(orvane::SearchRequest{}); }
+
+void COrvaneDlg::OnSearch(const orvane::SearchRequest& request)
 {
+    lastSearch_ = request;
     g_hMainWnd.publish(this);
     list_.deleteAllRows();
     FlushNeighbourCache();
     CWaitingDlg waiting;
     waiting.mode = CWaitingDlg::Mode::Search;
+    waiting.searchRequest = request;
     waiting.exec();
     tellIfSearchNotSent();
+}
+
+// The targets are checked whole before anything is sent.
+void COrvaneDlg::OnSearchNetworks()
+{
+    const QString text = askNetworks_(this);
+    if (text.isNull() || text.trimmed().isEmpty())
+        return;
+    orvane::SearchRequest request;
+    std::string why;
+    if (!orvane::ParseSearchTargets(text.toStdString(), request.targets, why)) {
+        ShowWindowMessage(this, QStringLiteral("Nothing was searched: %1.").arg(QString::fromStdString(why)));
+        return;
+    }
+    OnSearch(request);
 }
 
 // A search whose request went out nowhere would look like an empty network.
@@ -230,6 +257,7 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     menu.addAction(about)->setData(int(kAbout));
     menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
+    menu.addAction(QStringLiteral("Search &networks..."))->setData(int(kSearchNetworks));
     if (const QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt());
 }
@@ -272,6 +300,9 @@ void COrvaneDlg::OnCommand(int command)
     case kOpenWebPage:
         OnOpenWebPage();
         break;
+    case kSearchNetworks:
+        OnSearchNetworks();
+        break;
     default:
         break;
     }
@@ -311,6 +342,7 @@ void COrvaneDlg::OnSet()
     set.y = orvane::ReadDecimal(y);
     set.uidText = uid;
     set.keyId = orvane::ReadDecimal(keyId);
+    const orvane::ScopedLink heardOn(list_.rowInterface(currentRow_));
     set.exec();
 }
 
@@ -325,6 +357,7 @@ void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
     g_strIpcAddress = ip;
     CWaitingDlg waiting;
     waiting.mode = mode;
+    waiting.cameraLink = list_.rowInterface(currentRow_);
     waiting.exec();
 }
 
@@ -393,11 +426,11 @@ void COrvaneDlg::runBatch(int work, const QString& what)
     const std::vector<std::string> addresses = selectedAddresses();
     if (addresses.empty())
         return;
-    CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this);
+    CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this, lastSearch_.targets);
     batch.setWait(batchWait_);
     batch.exec();
     if (batch.changedCameras())
-        OnSearch();
+        OnSearch(lastSearch_);
 }
 
 void COrvaneDlg::OnExportList()

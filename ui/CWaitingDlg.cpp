@@ -5,6 +5,7 @@
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
 #include "discovery/SearchExchange.h"
+#include "platform/ConnectLink.h"
 #include "platform/JobReports.h"
 #include "ui/JobReportEvent.h"
 #include "ui/WindowMessage.h"
@@ -137,7 +138,7 @@ void CWaitingDlg::onTimer(int timerId)
 {
     switch (timerId) {
     case 1:
-        orvane::SearchIpc();
+        orvane::SearchIpc(searchRequest);
         break;
     case 2:
         startWorker(UpdateThread);
@@ -156,7 +157,10 @@ void CWaitingDlg::onTimer(int timerId)
 void CWaitingDlg::startWorker(void (*worker)())
 {
     try {
-        std::thread(worker).detach();
+        std::thread([worker, link = cameraLink] {
+            const orvane::ScopedLink heardOn(link);
+            worker();
+        }).detach();
     } catch (const std::system_error&) {
         ShowWindowMessage(this, QString::fromLatin1(kWorkerNotStarted));
         finish();
