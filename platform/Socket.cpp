@@ -209,6 +209,13 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
 
 ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex)
 {
+    in_addr destination{};
+    return receiveDatagram(buffer, capacity, sender, interfaceIndex, destination);
+}
+
+ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex,
+                                in_addr& destination)
+{
     iovec payload{buffer, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     msghdr message{};
@@ -219,6 +226,7 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     interfaceIndex = 0;
+    destination = in_addr{};
     ssize_t got;
     do {
         got = ::recvmsg(fd_, &message, MSG_TRUNC);
@@ -230,6 +238,7 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
             in_pktinfo info;
             std::memcpy(&info, CMSG_DATA(header), sizeof info);
             interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
+            destination = info.ipi_addr;
         }
     }
     // MSG_TRUNC on receive gives the datagram's real length.

@@ -69,6 +69,10 @@ public:
     // The same, also giving the index of the interface the datagram came in
     // on (0 when the kernel did not say: setReceivePacketInfo first).
     ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex);
+    // The same, also giving the address the datagram was sent to (a
+    // broadcast address, or one of this host's).
+    ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex,
+                            in_addr& destination);
 
     // 1 when readable, 0 on time-out, -1 on error.
     int waitReadable(int timeout_ms) const;

@@ -287,7 +287,8 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
         QApplication::sendEvent(window.get(), &event);
         QCOMPARE(driver->menus,
-                 (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list...")}}));
+                 (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list..."),
+                                           QStringLiteral("Search &networks...")}}));
         QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
         QVERIFY(window->isVisible());
     }

@@ -164,6 +164,10 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             ok = ParseRestart(value, camera.restart_ms);
         else if (key == "after-upgrade" && !value.empty())
             camera.afterUpgrade = value;
+        else if (key == "answer" && (value == "requester" || value == "broadcast"))
+            camera.answerTo = value == "broadcast" ? AnswerTo::Broadcast : AnswerTo::Requester;
+        else if (key == "unicast" && (value == "any" || value == "own"))
+            camera.unicast = value == "own" ? UnicastAnswer::Own : UnicastAnswer::Any;
         else if (key == "back" && (value == "yes" || value == "never"))
             camera.backNever = value == "never";
         else
@@ -192,6 +196,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
     int firstIndex = 0;
     int restart_ms = 0;
     std::string afterUpgrade;
+    UnicastAnswer unicast = UnicastAnswer::Any;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -211,6 +216,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
                    firstIndex <= 0xFFFFFF) {
         } else if (arg == "--restart-ms" && value(text) && ParseRestart(text, restart_ms)) {
         } else if (arg == "--after-upgrade" && value(afterUpgrade) && !afterUpgrade.empty()) {
+        } else if (arg == "--unicast-own") {
+            unicast = UnicastAnswer::Own;
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -233,6 +240,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         config.cameras.push_back(GeneratedCamera(firstIndex + i, i, addresses));
         config.cameras.back().restart_ms = restart_ms;
         config.cameras.back().afterUpgrade = afterUpgrade;
+        config.cameras.back().unicast = unicast;
     }
     return true;
 }

@@ -28,6 +28,18 @@ enum class StreamMode {
     Stall,  // answers RTSP, but each stream stops sending after about 2 s
 };
 
+// Where a camera sends its search answer.
+enum class AnswerTo {
+    Requester,  // back to the request's sender
+    Broadcast,  // to 255.255.255.255:10088, as a camera whose gateway is absent does
+};
+
+// Which unicast search requests a camera answers (broadcasts it always does).
+enum class UnicastAnswer {
+    Any,  // every request the host receives
+    Own,  // only those sent to its own address
+};
+
 struct SimCamera {
     std::string ip;
     uint8_t mac[6] = {};
@@ -54,6 +66,8 @@ struct SimCamera {
     int restart_ms = 0;
     std::string afterUpgrade;
     bool backNever = false;
+    AnswerTo answerTo = AnswerTo::Requester;
+    UnicastAnswer unicast = UnicastAnswer::Any;
 };
 
 struct SimConfig {

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# End-to-end cases on test LANs shaped like installers' sites, one case per run:
+#   site-cases.sh BUILD_DIR CASE
+# factory: the laptop shape (default route on the Wi-Fi) with cameras on a
+# factory subnet on the camera switch; routed: cameras behind a router.
+set -euo pipefail
+build=$1
+case_name=$2
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cli="$build/bin/orvane-cli"
+lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'rm -rf "$work"' EXIT
+# Without root and without any capability: what an operator's own account has.
+unprivileged=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all)
+
+factory_cameras="--camera ip=10.77.0.11,mac=020000000011 --camera ip=192.168.1.64,mac=020000000064,restart-ms=800
+                 --camera ip=192.168.1.65,mac=020000000065"
+gw_camera="--camera ip=192.168.1.100,mac=020000000100,answer=broadcast"
+
+case "$case_name" in
+factory-reached-without-root)
+  head -c 30000 /dev/urandom > "$work/fw.br"
+  # The upload opens its file for reading and writing, as the camera tool always has.
+  chmod 666 "$work/fw.br"
+  lan --topology factory --addresses 1 --sim "$factory_cameras" --sim-gw "$gw_camera" -- bash -c '
+    out=$1; cli=$2; shift 2
+    "$@" "$cli" search > "$out/list"
+    "$@" "$cli" set-uid 192.168.1.64 SIMUID0000000000000099 > "$out/set.out" 2> "$out/set.err"
+    echo $? > "$out/set.rc"
+    "$@" "$cli" upload-firmware 192.168.1.64 "$out/fw.br" > "$out/up.out" 2> "$out/up.err"
+    echo $? > "$out/up.rc"
+    sleep 1  # the upgraded camera restarts for 0.8 s
+    "$@" "$cli" assign-ips 10.77.0.50 020000000064 --wait 8 > "$out/assign.out" 2> "$out/assign.err"
+    echo $? > "$out/assign.rc"
+    "$@" "$cli" search > "$out/after"
+    cp "$ORVANE_SIM_LOG" "$out/log"
+    # The connections left through the camera link, never the Wi-Fi.
+    cp "$ORVANE_WIFI_LOG" "$out/wifi.log" 2>/dev/null || : > "$out/wifi.log"
+  ' _ "$work" "$cli" "${unprivileged[@]}" || fail "test LAN failed"
+  [ "$(cut -f2 "$work/list" | tr '\n' ' ')" = "10.77.0.11 192.168.1.64 192.168.1.65 192.168.1.100 " ] ||
+    fail "each camera once, in address order: $(cat "$work/list")"
+  [ "$(cat "$work/set.rc")" = 0 ] || fail "set-uid: $(cat "$work/set.err")"
+  grep -q "IPC will restart" "$work/set.err" || fail "set-uid told: $(cat "$work/set.err")"
+  grep -q "192.168.1.64 is outside this machine's subnets; it answered on ovo" "$work/set.err" || fail "no line on the link chosen"
+  grep -q 'text=#3&4&SIMUID0000000000000099#' "$work/log" || fail "the setting did not reach the camera"
+  [ "$(cat "$work/up.rc")" = 0 ] || fail "upload: $(cat "$work/up.err")"
+  [ "$(tail -n1 "$work/up.out")" = 1 ] || fail "upload result: $(cat "$work/up.out")"
+  [ "$(cat "$work/assign.rc")" = 0 ] || fail "assign-ips: $(cat "$work/assign.err") $(cat "$work/assign.out")"
+  [ "$(cat "$work/assign.out")" = $'192.168.1.64\t020000000064\t10.77.0.50\tmoved' ] || fail "assign-ips: $(cat "$work/assign.out")"
+  grep -q $'^[0-9]*\t10.77.0.50\t020000000064' "$work/after" || fail "not found at its new address: $(cat "$work/after")"
+  ;;
+routed-target)
+  addresses=$(for i in $(seq 11 30); do printf '10.80.0.%d,' "$i"; done)
+  head -c 20000 /dev/urandom > "$work/fw.br"
+  lan --topology routed --addresses 20 --sim "--camera ip=10.77.0.11,mac=020000000011" \
+      --sim2 "--cameras 20 --first-index 256 --addresses ${addresses%,} --unicast-own --restart-ms 800 --after-upgrade V2" -- bash -c '
+    out=$1; cli=$2
+    "$cli" search > "$out/plain"
+    "$cli" search --target 10.80.0.0/24 > "$out/targeted" 2> "$out/targeted.err"
+    "$cli" upgrade "$out/fw.br" 10.80.0.17 --target 10.80.0.0/24 --wait 8 > "$out/up.out" 2> "$out/up.err"
+    echo $? > "$out/up.rc"
+    cp "$ORVANE_SIM_LOG2" "$out/log2"
+  ' _ "$work" "$cli" || fail "test LAN failed"
+  [ "$(cut -f2 "$work/plain")" = 10.77.0.11 ] || fail "a broadcast crossed the router: $(cat "$work/plain")"
+  [ "$(cut -f2 "$work/targeted" | tr '\n' ' ')" = "10.77.0.11 $(printf '10.80.0.%d ' $(seq 11 30))" ] ||
+    fail "targeted search: $(cat "$work/targeted") $(cat "$work/targeted.err")"
+  # Only the hosts that are there take a request; each camera answered the one sent to it alone.
+  [ "$(grep -c '^search-request from=10.79.0.1:10088 bytes=43 valid' "$work/log2")" -ge 20 ] || fail "not every camera was asked"
+  [ "$(grep '^answered to=10.79.0.1 ' "$work/log2" | grep -Ec ' datagrams=([2-9]|[1-9][0-9]+) ')" -eq 0 ] || fail "a camera answered a request to another"
+  [ "$(cat "$work/up.rc")" = 0 ] || fail "upgrade: $(cat "$work/up.err")"
+  [ "$(cut -f1,6 "$work/up.out")" = $'10.80.0.17\tupgraded' ] || fail "upgrade: $(cat "$work/up.out")"
+  ;;
+target-refused)
+  # Refused before anything is sent; nothing here needs a network.
+  for bad in 10.80.0.0/15 10.80.0.0/33 10.80.0 10.80.0.0/ 10.80.0.0/x 300.1.1.1 "10.80.0.1,,10.80.0.2"; do
+    set +e
+    unshare -n "$cli" search --target "$bad" > "$work/out" 2> "$work/err"
+    rc=$?
+    set -e
+    [ $rc -eq 2 ] || fail "--target $bad: exit $rc"
+    grep -q -- "--target" "$work/err" || fail "--target $bad: $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "--target $bad printed a list"
+  done
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
