@@ -156,6 +156,7 @@ void SearchExchange::sendToTargets(const std::vector<SearchTarget>& targets, Sea
     uint8_t request[kSearchRequestSize];
     BuildSearchRequest(request);
     int inBurst = 0;
+    const auto start = Clock::now();
     for (const SearchTarget& target : targets) {
         for (uint32_t host : TargetHosts(target)) {
             sockaddr_in to = MakeAnyAddress(kSearchCameraPort);
@@ -172,6 +173,8 @@ void SearchExchange::sendToTargets(const std::vector<SearchTarget>& targets, Sea
             }
         }
     }
+    report.targetSweep_ms =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 void SearchExchange::collectAnswers(CameraDirectory& directory, SearchReport& report)

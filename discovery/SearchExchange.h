@@ -69,6 +69,7 @@ struct SearchReport {
     int targetRequests = 0;                   // unicast requests that went out
     int targetFailures = 0;                   // ... and that did not, the last errno in targetError
     int targetError = 0;
+    int targetSweep_ms = 0;                   // from the first unicast request to the last
     bool cutShort = false;                    // ended at its longest while answers still came
 
     // Requests that went out, broadcast and unicast.

@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/FirewallHint.h"
+#include "app/cli/SearchExplain.h"
 
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
@@ -94,11 +95,23 @@ int RunSearch(const SearchOptions& options)
     if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
         return refused;
     SearchResult result;
-    if (const int failed = SearchOnce(request, result); failed != kExitOk)
+    if (const int failed = SearchOnce(request, result); failed != kExitOk) {
+        if (options.explain)
+            std::fputs(ExplainBusyPort().c_str(), stderr);
         return failed;
+    }
     PrintFirewallHintIfSilent(result.cameras.size());
-    const std::string text = Format(ListCameras(result.cameras), options.format);
+    std::string text = Format(ListCameras(result.cameras), options.format);
+    if (!options.explain) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return kExitOk;
+    }
+    const nlohmann::json explained = ExplainSearch(request, result);
+    if (options.format == ListFormat::Json)
+        text = nlohmann::json{{"cameras", nlohmann::json::parse(text)}, {"explain", explained}}.dump(2) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    std::fputs(ExplainText(explained).c_str(), stderr);
     return kExitOk;
 }
 

@@ -85,6 +85,54 @@ target-refused)
     [ ! -s "$work/out" ] || fail "--target $bad printed a list"
   done
   ;;
+explain-skipped-tun)
+  lan --sim "--camera ip=10.77.0.11,mac=020000000011" -- bash -c '
+    ip tuntap add dev tun7 mode tun && ip addr add 10.99.0.1/24 dev tun7 && ip link set tun7 up
+    "$2" search --explain > "$1/out" 2> "$1/err"
+  ' _ "$work" "$cli" || fail "search failed"
+  grep -q "skipped tun7: cannot broadcast (a point-to-point tunnel such as tun or WireGuard)" "$work/err" || fail "$(cat "$work/err")"
+  grep -q "skipped lo: is the loopback interface" "$work/err" || fail "$(cat "$work/err")"
+  grep -qE "interface ovo[0-9]+ 10.77.0.1/16: request sent, 1 answers heard" "$work/err" || fail "$(cat "$work/err")"
+  [ "$(cut -f2 "$work/out")" = 10.77.0.11 ] || fail "the list: $(cat "$work/out")"
+  ;;
+explain-held-port)
+  lan --sim "--camera ip=10.77.0.11,mac=020000000011,delay-ms=1500" -- bash -c '
+    "$2" search > /dev/null &
+    sleep 0.5
+    "$2" search --explain > "$1/out" 2> "$1/err"
+    echo $? > "$1/rc"
+    wait
+  ' _ "$work" "$cli" || fail "test LAN failed"
+  [ "$(cat "$work/rc")" = 1 ] || fail "exit $(cat "$work/rc")"
+  grep -qE "UDP port 10088 is held by orvane-cli \(pid [0-9]+\)" "$work/err" || fail "$(cat "$work/err")"
+  ;;
+explain-nft-drop)
+  lan --sim "--camera ip=10.77.0.11,mac=020000000011" -- bash -c '
+    nft add table inet site && nft add chain inet site input "{ type filter hook input priority 0; }" &&
+      nft add rule inet site input udp dport 10088 drop
+    "$2" search --explain --format json > "$1/out" 2> "$1/err"
+  ' _ "$work" "$cli" || fail "search failed"
+  grep -q "firewall: this nftables rule drops the answers to UDP 10088: udp dport 10088 drop" "$work/err" || fail "$(cat "$work/err")"
+  # The report under its own key; the list keeps its keys.
+  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["cameras"] == [], d; assert d["explain"]["firewall"]["drops"] == ["udp dport 10088 drop"], d' "$work/out" ||
+    fail "json: $(cat "$work/out")"
+  ;;
+explain-foreign-camera)
+  lan --topology factory --addresses 1 --sim "$factory_cameras" -- bash -c '
+    sysctl -q -w net.ipv4.conf.all.rp_filter=1 "net.ipv4.conf.$ORVANE_CAMERA_IF.rp_filter=1"
+    "$2" search --explain > "$1/strict.out" 2> "$1/strict.err"
+    sysctl -q -w net.ipv4.conf.all.rp_filter=2
+    "$2" search --explain --format json > "$1/out" 2> "$1/err"
+  ' _ "$work" "$cli" || fail "search failed"
+  # Strict filtering drops the factory cameras' answers, and says so.
+  [ "$(cut -f2 "$work/strict.out")" = 10.77.0.11 ] || fail "strict: $(cat "$work/strict.out")"
+  grep -qE "interface ovo[0-9]+: rp_filter=1 \(strict\) drops answers from cameras on other subnets" "$work/strict.err" ||
+    fail "$(cat "$work/strict.err")"
+  grep -qE "camera 192.168.1.64 \(020000000064\) answered on ovo[0-9]+ from outside its subnets" "$work/err" || fail "$(cat "$work/err")"
+  ! grep -q "camera 10.77.0.11 " "$work/err" || fail "an on-link camera named foreign"
+  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert [c["ip"] for c in d["explain"]["foreign_subnet_cameras"]] == ["192.168.1.64", "192.168.1.65"], d; assert set(d["cameras"][0]) == {"id","ip","mac","version","x","y","uid","keyid","interface"}, d' "$work/out" ||
+    fail "json: $(cat "$work/out")"
+  ;;
 *)
   fail "unknown case $case_name"
   ;;
