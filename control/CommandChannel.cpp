@@ -15,6 +15,11 @@ ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage
     // table to find the way, as for a camera added by hand.
     if (const std::string& link = CurrentLink(); !link.empty())
         channel.leaveThrough(link.c_str());
+    if (const uint32_t source = CurrentLinkSource(); source != 0) {
+        sockaddr_in from = MakeAnyAddress(0);
+        from.sin_addr.s_addr = htonl(source);
+        channel.bindTo(from);
+    }
     if (!channel.connectTo(camera)) {
         ShowOperatorMessage(linkErrorMessage);
         channel.close();

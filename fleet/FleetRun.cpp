@@ -1,6 +1,6 @@
 #include "fleet/FleetRun.h"
 
-#include "platform/ConnectLink.h"
+#include "platform/CameraRoute.h"
 
 #include <algorithm>
 
@@ -110,7 +110,7 @@ void FleetRun::runOne(size_t index)
         changed();
     };
     const ActionResult r = [&] {
-        const ScopedLink heardOn(cameras_[index].interfaceName);
+        const CameraRoute heardOn(cameras_[index].interfaceName, cameras_[index].ip);
         return action_(cameras_[index], cancel_, onPermille);
     }();
     {

@@ -6,23 +6,31 @@
 // over its own link instead of the default route. Outside any scope, or with
 // an empty name, connections follow the routing table.
 
+#include <cstdint>
 #include <string>
 
 namespace orvane {
 
 class ScopedLink {
 public:
-    explicit ScopedLink(std::string interfaceName);
+    // source (host byte order, 0 for the kernel's choice): the address the
+    // connections come from, such as a temporary one in the camera's subnet.
+    explicit ScopedLink(std::string interfaceName, uint32_t source = 0);
     ~ScopedLink();
     ScopedLink(const ScopedLink&) = delete;
     ScopedLink& operator=(const ScopedLink&) = delete;
 
 private:
-    const std::string* previous_;
+    const ScopedLink* previous_;
     std::string name_;
+    uint32_t source_;
+    friend const std::string& CurrentLink();
+    friend uint32_t CurrentLinkSource();
 };
 
 // The calling thread's link, empty outside any scope.
 const std::string& CurrentLink();
+// The source address of the calling thread's connections, 0 for the kernel's choice.
+uint32_t CurrentLinkSource();
 
 }  // namespace orvane

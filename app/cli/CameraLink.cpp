@@ -5,7 +5,7 @@
 
 #include "app/cli/CliCommands.h"
 
-#include "platform/ConnectLink.h"
+#include "platform/CameraRoute.h"
 #include "platform/NetworkInterfaces.h"
 
 #include <arpa/inet.h>
@@ -50,8 +50,11 @@ int RunOverCameraLink(const std::string& camera, const std::string& interfaceNam
         std::fprintf(stderr, "orvane-cli: --interface: no interface named '%s'\n", interfaceName.c_str());
         return kExitUsage;
     }
-    const ScopedLink link(interfaceName.empty() ? LinkFor(camera) : interfaceName);
-    return body();
+    const CameraRoute route(interfaceName.empty() ? LinkFor(camera) : interfaceName, camera);
+    const int exit = body();
+    if (exit == kExitFailed && !route.advice().empty())
+        std::fprintf(stderr, "orvane-cli: %s\n", route.advice().c_str());
+    return exit;
 }
 
 }  // namespace orvane::cli

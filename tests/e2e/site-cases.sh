@@ -85,6 +85,37 @@ target-refused)
     [ ! -s "$work/out" ] || fail "--target $bad printed a list"
   done
   ;;
+factory-temporary-address)
+  # A camera whose gateway is absent answers only its own subnet: as root the
+  # command comes from a temporary address there, which goes with the command.
+  head -c 400000 /dev/urandom > "$work/fw.br"
+  chmod 666 "$work/fw.br"
+  lan --topology factory --addresses 1 --sim "--camera ip=10.77.0.11,mac=020000000011" --sim-gw "$gw_camera" -- bash -c '
+    out=$1; cli=$2; shift 2
+    "$cli" set-uid 192.168.1.100 SIMUID0000000000000077 > "$out/set.out" 2> "$out/set.err"
+    echo $? > "$out/set.rc"
+    ip -4 addr show dev "$ORVANE_CAMERA_IF" > "$out/after-set"
+    "$cli" upload-firmware 192.168.1.100 "$out/fw.br" > /dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do grep -q "^upload-data\|^frame camera=192.168.1.100 conn=2" "$ORVANE_SIM_LOG_GW" && break; sleep 0.05; done
+    ip -4 addr show dev "$ORVANE_CAMERA_IF" > "$out/during"
+    kill -9 $pid; wait $pid 2>/dev/null
+    ip -4 addr show dev "$ORVANE_CAMERA_IF" > "$out/killed"
+    "$@" "$cli" set-uid 192.168.1.100 SIMUID0000000000000078 > /dev/null 2> "$out/unprivileged.err"
+    echo $? > "$out/unprivileged.rc"
+    cp "$ORVANE_SIM_LOG_GW" "$out/log"
+  ' _ "$work" "$cli" "${unprivileged[@]}" || fail "test LAN failed"
+  [ "$(cat "$work/set.rc")" = 0 ] || fail "set-uid as root: $(cat "$work/set.err")"
+  grep -q 'frame camera=192.168.1.100 conn=1 text=#3&4&SIMUID0000000000000077#' "$work/log" || fail "the setting did not arrive"
+  ! grep -q '192.168.1' "$work/after-set" || fail "a temporary address was left: $(cat "$work/after-set")"
+  # Killed mid-upload: the address is still there, but the kernel drops it within 120 s.
+  grep -q 'inet 192.168.1.254/32' "$work/during" || fail "no temporary address during the upload: $(cat "$work/during")"
+  lifetime=$(grep -A1 'inet 192.168.1.254/32' "$work/killed" | sed -n 's/.*valid_lft \([0-9]*\)sec.*/\1/p')
+  [ -n "$lifetime" ] && [ "$lifetime" -le 120 ] || fail "lifetime after kill -9: $(cat "$work/killed")"
+  [ "$(cat "$work/unprivileged.rc")" = 1 ] || fail "unprivileged exit $(cat "$work/unprivileged.rc")"
+  grep -qE "orvane-cli: camera 192.168.1.100 was heard on ovo[0-9]+ from outside that link's subnets and may answer only its own subnet 192.168.1.0/24: run as root" "$work/unprivileged.err" ||
+    fail "unprivileged: $(cat "$work/unprivileged.err")"
+  ;;
 explain-skipped-tun)
   lan --sim "--camera ip=10.77.0.11,mac=020000000011" -- bash -c '
     ip tuntap add dev tun7 mode tun && ip addr add 10.99.0.1/24 dev tun7 && ip link set tun7 up
