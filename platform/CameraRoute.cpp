@@ -26,7 +26,10 @@ CameraRoute::CameraRoute(const std::string& interfaceName, const std::string& ca
         bool onLink = false;
         for (const OwnSubnet& s : ListOwnSubnets())
             onLink = onLink || (s.interfaceName == interfaceName && s.holds(ntohl(camera.s_addr)));
-        offSubnet_ = !onLink;
+        // A camera behind a router on that link is reached the way the
+        // routing table knows; only one the table sends elsewhere (or
+        // nowhere) sits on the link under an address of another subnet.
+        offSubnet_ = !onLink && RoutedInterface(ntohl(camera.s_addr)) != interfaceName;
     }
     if (offSubnet_ && HasNetAdmin())
         temporary_ = std::make_unique<TemporaryAddress>(interfaceName, ntohl(camera.s_addr));

@@ -18,7 +18,8 @@ class CameraRoute {
 public:
     CameraRoute(const std::string& interfaceName, const std::string& cameraIp);
 
-    // The camera was heard on a link none of whose subnets holds its address.
+    // The camera was heard on a link none of whose subnets holds its address,
+    // and the routing table does not lead to it through that link.
     bool offSubnet() const { return offSubnet_; }
     // 0 unless a temporary address was added; host byte order.
     uint32_t temporaryAddress() const { return temporary_ && temporary_->ok() ? temporary_->address() : 0; }

@@ -44,6 +44,12 @@ std::vector<OwnSubnet> ListOwnSubnets();
 // Whether address (host byte order) lies in one of the subnets.
 bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets);
 
+// The interface the main routing table sends address (host byte order) out
+// of, by the longest matching prefix; empty when no route holds it.
+std::string RoutedInterface(uint32_t address);
+// The same over the text of /proc/net/route.
+std::string RoutedInterface(const std::string& routeTable, uint32_t address);
+
 // Why a named interface cannot carry a search ("no such interface", "is
 // down", ...), or an empty text when it can.
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name);
