@@ -6,7 +6,10 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
-#include "platform/ConnectLink.h"
+#include "control/SettingCommands.h"
+#include "platform/CameraRoute.h"
+#include "platform/JobScope.h"
+#include "platform/OperatorPrompt.h"
 #include "platform/Text.h"
 #include "preview/PluginRegistration.h"
 #include "ui/CAboutDlg.h"
@@ -33,6 +36,7 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +58,23 @@ QString ChooseExportFile(QWidget* parent)
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
                                         QStringLiteral("CSV (*.csv)"));
 }
+
+// Passes the operations' messages on to the process's prompt and notes a
+// failed connection.
+class LinkErrorWatch : public orvane::OperatorPrompt {
+public:
+    LinkErrorWatch() : next_(orvane::InstallOperatorPrompt(nullptr)) { orvane::InstallOperatorPrompt(next_); }
+    void showMessage(const char* text) override
+    {
+        linkFailed = linkFailed || std::strcmp(text, orvane::kLinkIpcError) == 0;
+        if (next_ != nullptr)
+            next_->showMessage(text);
+    }
+    bool linkFailed = false;
+
+private:
+    orvane::OperatorPrompt* next_;
+};
 
 QString AskNetworks(QWidget* parent)
 {
@@ -342,8 +363,16 @@ void COrvaneDlg::OnSet()
     set.y = orvane::ReadDecimal(y);
     set.uidText = uid;
     set.keyId = orvane::ReadDecimal(keyId);
-    const orvane::ScopedLink heardOn(list_.rowInterface(currentRow_));
-    set.exec();
+    const orvane::CameraRoute route(list_.rowInterface(currentRow_), ip);
+    LinkErrorWatch watch;
+    {
+        const orvane::ScopedJob scope({nullptr, &watch, nullptr});
+        set.exec();
+    }
+    // A camera that answers only its own subnet cannot be reached without a
+    // temporary address there: say so once, after the operation's own box.
+    if (watch.linkFailed && !route.advice().empty())
+        ShowWindowMessage(this, QString::fromStdString(route.advice()));
 }
 
 void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)

@@ -5,7 +5,7 @@
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
 #include "discovery/SearchExchange.h"
-#include "platform/ConnectLink.h"
+#include "platform/CameraRoute.h"
 #include "platform/JobReports.h"
 #include "ui/JobReportEvent.h"
 #include "ui/WindowMessage.h"
@@ -157,8 +157,8 @@ void CWaitingDlg::onTimer(int timerId)
 void CWaitingDlg::startWorker(void (*worker)())
 {
     try {
-        std::thread([worker, link = cameraLink] {
-            const orvane::ScopedLink heardOn(link);
+        std::thread([worker, link = cameraLink, camera = g_strIpcAddress] {
+            const orvane::CameraRoute heardOn(link, camera);
             worker();
         }).detach();
     } catch (const std::system_error&) {

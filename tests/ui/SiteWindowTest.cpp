@@ -14,6 +14,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -86,6 +87,30 @@ private slots:
         RightClickRowAndChoose(*driver, window->listView(), row, QStringLiteral("Set"));
         QCOMPARE(driver->boxTexts(), QStringList{QStringLiteral("IPC will restart")});
         QVERIFY(LogOf("ORVANE_SIM_LOG").contains(QStringLiteral("camera=192.168.1.64 conn=1 text=#3&4&ORVSITE0000000000064#")));
+    }
+
+    // Run as root: the window connects from a temporary address in the
+    // camera's /24, and leaves none behind.
+    void setOnACameraBehindAnAbsentGatewayReachesIt()
+    {
+        if (qEnvironmentVariable("ORVANE_FACTORY_GW_ADDR").isEmpty())
+            QSKIP("needs the factory test LAN with its gateway-less camera");
+        window->OnSearch();
+        const int row = static_cast<int>(Column(window->listView(), 1).indexOf(QStringLiteral("192.168.1.100")));
+        QVERIFY(row >= 0);
+        driver->onDialog("CSetDlg", [](QDialog* dialog) {
+            auto* set = static_cast<CSetDlg*>(dialog);
+            set->uidEdit()->setText(QStringLiteral("ORVSITE0000000000100"));
+            QTest::mouseClick(set->findChild<QPushButton*>("uidSetButton"), Qt::LeftButton);
+            set->reject();
+        });
+        RightClickRowAndChoose(*driver, window->listView(), row, QStringLiteral("Set"));
+        QCOMPARE(driver->boxTexts(), QStringList{QStringLiteral("IPC will restart")});
+        QVERIFY(LogOf("ORVANE_SIM_LOG_GW").contains(QStringLiteral("text=#3&4&ORVSITE0000000000100#")));
+        QProcess ip;
+        ip.start(QStringLiteral("ip"), {"-4", "addr", "show", "dev", qEnvironmentVariable("ORVANE_CAMERA_IF")});
+        QVERIFY(ip.waitForFinished());
+        QVERIFY2(!ip.readAllStandardOutput().contains("192.168.1."), "a temporary address was left");
     }
 
 private:
