@@ -1,5 +1,6 @@
 #include "control/CommandChannel.h"
 
+#include "platform/ConnectLink.h"
 #include "platform/OperatorPrompt.h"
 
 namespace orvane {
@@ -17,6 +18,15 @@ ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage
     if (!channel.valid())
         return ChannelOpen::NoSocket;
     channel.cancelWith(cancel);
+    // A link that has gone since the camera answered leaves the routing
+    // table to find the way, as for a camera added by hand.
+    if (const std::string& link = CurrentLink(); !link.empty())
+        channel.leaveThrough(link.c_str());
+    if (const uint32_t source = CurrentLinkSource(); source != 0) {
+        sockaddr_in from = MakeAnyAddress(0);
+        from.sin_addr.s_addr = htonl(source);
+        channel.bindTo(from);
+    }
     if (!channel.connectTo(camera)) {
         if (prompt != nullptr)
             prompt->showMessage(linkErrorMessage);

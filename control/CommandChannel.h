@@ -19,7 +19,8 @@ enum class ChannelOpen {
 
 // Creates a TCP socket and connects it to address:16101. When the connection
 // fails, linkErrorMessage is shown first and the socket closed after it; an
-// address that is not dotted decimal never connects.
+// address that is not dotted decimal never connects. Inside a ScopedLink the
+// connection leaves through that link.
 ChannelOpen OpenCommandChannel(const char* address, const char* linkErrorMessage, Socket& channel);
 
 // The same for a caller that names whom to tell (nullptr: nobody) and the

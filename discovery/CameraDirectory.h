@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace orvane {
 
@@ -16,6 +17,13 @@ public:
     ~CameraDirectory() { clear(); }
     CameraDirectory(const CameraDirectory&) = delete;
     CameraDirectory& operator=(const CameraDirectory&) = delete;
+    CameraDirectory(CameraDirectory&& other) noexcept : head_(std::move(other.head_)) {}
+    CameraDirectory& operator=(CameraDirectory&& other) noexcept
+    {
+        clear();
+        head_ = std::move(other.head_);
+        return *this;
+    }
 
     void clear();
     bool isNewMac(const char* mac) const;

@@ -1,9 +1,6 @@
 #include "fleet/CameraChoice.h"
 
 #include "control/SettingFields.h"
-#include "discovery/CameraDirectory.h"
-#include "discovery/SearchExchange.h"
-#include "platform/JobScope.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,21 +30,17 @@ FleetCamera Chosen(const std::string& name, const std::vector<FleetCamera>& foun
 
 }  // namespace
 
-std::vector<FleetCamera> FoundCameras()
+std::vector<FleetCamera> FoundCameras(const CameraDirectory& cameras)
 {
     std::vector<FleetCamera> found;
-    for (const CameraRecord* r = TheCameraDirectory().head(); r; r = r->next.get())
+    for (const CameraRecord* r = cameras.head(); r; r = r->next.get())
         found.push_back({r->ip, r->mac, r->version, r->interfaceName, {}, true});
     return found;
 }
 
-std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange)
+std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange, const SearchRequest& request)
 {
-    {
-        ScopedJob quiet(JobScope{});
-        exchange.search();
-    }
-    return FoundCameras();
+    return FoundCameras(exchange.search(request).cameras);
 }
 
 std::vector<FleetCamera> ChooseCameras(const std::vector<std::string>& names, bool all,

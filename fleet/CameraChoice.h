@@ -3,22 +3,20 @@
 // or MAC as an operator names them. A camera named but not found stays in
 // the batch, marked not found, so that it gets its row and nothing is sent.
 
+#include "discovery/SearchExchange.h"
 #include "fleet/FleetCamera.h"
 
 #include <string>
 #include <vector>
 
-namespace orvane {
-class SearchExchange;
-}
-
 namespace orvane::fleet {
 
-// The cameras of the latest search, in its (address) order.
-std::vector<FleetCamera> FoundCameras();
+// The cameras of a search's result, in its (address) order.
+std::vector<FleetCamera> FoundCameras(const CameraDirectory& cameras);
 
-// A batch's own search: no window hears it start or end. The cameras it found.
-std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange);
+// A batch's own search: no window hears it start or end, and the main
+// window's directory is left alone. The cameras it found.
+std::vector<FleetCamera> SearchQuietly(SearchExchange& exchange, const SearchRequest& request = {});
 
 // The named cameras in the order named, each once; a name is an address or a
 // MAC. With all, every found camera.

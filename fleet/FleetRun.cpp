@@ -1,5 +1,7 @@
 #include "fleet/FleetRun.h"
 
+#include "platform/CameraRoute.h"
+
 #include <algorithm>
 
 namespace orvane::fleet {
@@ -107,7 +109,10 @@ void FleetRun::runOne(size_t index)
         }
         changed();
     };
-    const ActionResult r = action_(cameras_[index], cancel_, onPermille);
+    const ActionResult r = [&] {
+        const CameraRoute heardOn(cameras_[index].interfaceName, cameras_[index].ip);
+        return action_(cameras_[index], cancel_, onPermille);
+    }();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         CameraProgress& p = progress_[index];

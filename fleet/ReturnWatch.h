@@ -3,12 +3,11 @@
 // socket, used from the batch's watch thread, with the search's window
 // reports dropped.
 
-#include <map>
-#include <string>
+#include "discovery/SearchExchange.h"
 
-namespace orvane {
-class SearchExchange;
-}
+#include <map>
+#include <utility>
+#include <string>
 
 namespace orvane::fleet {
 
@@ -19,13 +18,19 @@ struct Sighting {
 
 class ReturnWatch {
 public:
-    explicit ReturnWatch(SearchExchange& exchange) : exchange_(exchange) {}
+    // Every watch search is the request given here, nothing else: the
+    // interfaces and targets of the batch's first search.
+    explicit ReturnWatch(SearchExchange& exchange, SearchRequest request = {})
+        : exchange_(exchange), request_(std::move(request))
+    {
+    }
     virtual ~ReturnWatch() = default;
     // One search: what each MAC answered with, by MAC.
     virtual std::map<std::string, Sighting> search();
 
 private:
     SearchExchange& exchange_;
+    SearchRequest request_;
 };
 
 }  // namespace orvane::fleet

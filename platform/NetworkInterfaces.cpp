@@ -5,6 +5,8 @@
 #include <net/if.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 namespace orvane {
@@ -76,6 +78,62 @@ std::vector<uint32_t> ListOwnAddresses()
             own.push_back(ntohl(AddressOf(entry->ifa_addr).s_addr));
     }
     return own;
+}
+
+std::vector<OwnSubnet> ListOwnSubnets()
+{
+    IfAddrsList list = ReadMachineList();
+    std::vector<OwnSubnet> subnets;
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
+        if (!IsIPv4(entry) || entry->ifa_netmask == nullptr)
+            continue;
+        subnets.push_back({entry->ifa_name != nullptr ? entry->ifa_name : "", ntohl(AddressOf(entry->ifa_addr).s_addr),
+                           ntohl(AddressOf(entry->ifa_netmask).s_addr)});
+    }
+    return subnets;
+}
+
+bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets)
+{
+    return std::any_of(subnets.begin(), subnets.end(), [address](const OwnSubnet& s) { return s.holds(address); });
+}
+
+std::string RoutedInterface(const std::string& routeTable, uint32_t address)
+{
+    std::istringstream lines(routeTable);
+    std::string line;
+    std::getline(lines, line);  // header
+    std::string best;
+    int bestPrefix = -1;
+    long bestMetric = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string name, destination, gateway, flags, refs, use, metric, mask;
+        if (!(fields >> name >> destination >> gateway >> flags >> refs >> use >> metric >> mask))
+            continue;
+        // The table is in the kernel's byte order: network order read as a little-endian number.
+        const uint32_t net = ntohl(static_cast<uint32_t>(std::stoul(destination, nullptr, 16)));
+        const uint32_t netmask = ntohl(static_cast<uint32_t>(std::stoul(mask, nullptr, 16)));
+        const bool up = std::stoul(flags, nullptr, 16) & 1u;  // RTF_UP
+        const int prefix = __builtin_popcount(netmask);
+        const long cost = std::stol(metric);
+        if (!up || (address & netmask) != net)
+            continue;
+        if (prefix > bestPrefix || (prefix == bestPrefix && cost < bestMetric)) {
+            best = name;
+            bestPrefix = prefix;
+            bestMetric = cost;
+        }
+    }
+    return best;
+}
+
+std::string RoutedInterface(uint32_t address)
+{
+    std::ifstream table("/proc/net/route");
+    std::stringstream text;
+    text << table.rdbuf();
+    return RoutedInterface(text.str(), address);
 }
 
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name)

@@ -32,6 +32,24 @@ std::vector<NetworkInterface> ListSearchInterfaces();
 // Every IPv4 address of this machine, any interface, in host byte order.
 std::vector<uint32_t> ListOwnAddresses();
 
+// An IPv4 subnet of this machine: one per address, any interface.
+struct OwnSubnet {
+    std::string interfaceName;
+    uint32_t address = 0;  // host byte order
+    uint32_t netmask = 0;
+    bool holds(uint32_t other) const { return (other & netmask) == (address & netmask); }
+};
+std::vector<OwnSubnet> ListOwnSubnets();
+
+// Whether address (host byte order) lies in one of the subnets.
+bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets);
+
+// The interface the main routing table sends address (host byte order) out
+// of, by the longest matching prefix; empty when no route holds it.
+std::string RoutedInterface(uint32_t address);
+// The same over the text of /proc/net/route.
+std::string RoutedInterface(const std::string& routeTable, uint32_t address);
+
 // Why a named interface cannot carry a search ("no such interface", "is
 // down", ...), or an empty text when it can.
 std::string WhyNotSearchInterface(const ifaddrs* list, const std::string& name);

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <net/if.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -107,6 +108,18 @@ bool Socket::setReceivePacketInfo(bool on)
     return ::setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &value, sizeof value) == 0;
 }
 
+int Socket::leaveThrough(const char* interfaceName)
+{
+    if (::setsockopt(fd_, SOL_SOCKET, SO_BINDTODEVICE, interfaceName, static_cast<socklen_t>(std::strlen(interfaceName))) == 0)
+        return 0;
+    // Kernels before 5.7 ask CAP_NET_RAW for the device binding, not for this.
+    const unsigned index = ::if_nametoindex(interfaceName);
+    if (index == 0)
+        return errno;
+    const uint32_t wire = htonl(index);  // IPv4 takes the index in network byte order
+    return ::setsockopt(fd_, IPPROTO_IP, IP_UNICAST_IF, &wire, sizeof wire) == 0 ? 0 : errno;
+}
+
 bool Socket::connectTo(const sockaddr_in& remote, int timeout_ms)
 {
     if (fd_ < 0 || remote.sin_addr.s_addr == INADDR_NONE)
@@ -206,6 +219,13 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
 
 ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex)
 {
+    in_addr destination{};
+    return receiveDatagram(buffer, capacity, sender, interfaceIndex, destination);
+}
+
+ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex,
+                                in_addr& destination)
+{
     iovec payload{buffer, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     msghdr message{};
@@ -216,6 +236,7 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     interfaceIndex = 0;
+    destination = in_addr{};
     ssize_t got;
     do {
         got = ::recvmsg(fd_, &message, MSG_TRUNC);
@@ -227,6 +248,7 @@ ssize_t Socket::receiveDatagram(void* buffer, size_t capacity, sockaddr_in& send
             in_pktinfo info;
             std::memcpy(&info, CMSG_DATA(header), sizeof info);
             interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
+            destination = info.ipi_addr;
         }
     }
     // MSG_TRUNC on receive gives the datagram's real length.

@@ -40,6 +40,12 @@ public:
     // Asks the kernel to tell, with every datagram, the interface it came in on.
     bool setReceivePacketInfo(bool on);
 
+    // Makes the socket's packets leave through the named interface, whatever
+    // the routing table says, and a destination with no route there counts
+    // as on the link: SO_BINDTODEVICE (no privilege needed since Linux 5.7),
+    // else IP_UNICAST_IF. 0, or the errno of the last try.
+    int leaveThrough(const char* interfaceName);
+
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
     bool connectTo(const sockaddr_in& remote, int timeout_ms = CurrentProtocolTiming().connectBound_ms);
@@ -68,6 +74,10 @@ public:
     // The same, also giving the index of the interface the datagram came in
     // on (0 when the kernel did not say: setReceivePacketInfo first).
     ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex);
+    // The same, also giving the address the datagram was sent to (a
+    // broadcast address, or one of this host's).
+    ssize_t receiveDatagram(void* buffer, size_t capacity, sockaddr_in& sender, unsigned& interfaceIndex,
+                            in_addr& destination);
 
     // 1 when readable, 0 on time-out, -1 on error.
     int waitReadable(int timeout_ms) const;

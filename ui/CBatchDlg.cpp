@@ -97,9 +97,11 @@ QString ChangeLines(const orvane::fleet::CameraWork& camera, const orvane::fleet
 
 }  // namespace
 
-CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent)
+CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent,
+                     std::vector<orvane::SearchTarget> targets)
     : QDialog(parent), work_(work), ips_(std::move(ips)), what_(std::move(what))
 {
+    search_.targets = std::move(targets);
     setModal(true);
     buildWindow();
     searchFirst();
@@ -181,7 +183,7 @@ void CBatchDlg::searchFirst()
         return;
     }
     searcher_ = std::thread([this] {
-        std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
+        std::vector<FleetCamera> found = orvane::fleet::SearchQuietly(orvane::TheSearchExchange(), search_);
         QMetaObject::invokeMethod(this, [this, found = std::move(found)]() mutable { takeSearch(std::move(found)); },
                                   Qt::QueuedConnection);
     });
@@ -316,7 +318,7 @@ void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
     options.wait = wait_;
     orvane::fleet::FleetAction action = work_ == Work::Upgrade ? orvane::fleet::UpgradeFirmware(what_.toStdString())
                                                                : orvane::fleet::AssignAddress();
-    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange());
+    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange(), search_);
     run_ = std::make_unique<orvane::fleet::FleetRun>(std::move(cameras), options, std::move(action), *watch_);
     // Workers only ask for a refresh; the window reads a snapshot on its own thread.
     run_->onChange([this] {

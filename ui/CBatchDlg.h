@@ -32,7 +32,10 @@ public:
 
     // what is the firmware file for an upgrade, the first address for an
     // assignment, the plan's file for a site plan (ips are then not used).
-    CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent = nullptr);
+    // targets: the networks the main window's search asked by unicast, which
+    // the batch's searches ask again.
+    CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWidget* parent = nullptr,
+              std::vector<orvane::SearchTarget> targets = {});
     ~CBatchDlg() override;
 
     // How long each camera may take to come back after its operation (300 s).
@@ -69,6 +72,7 @@ private:
     Work work_;
     std::vector<std::string> ips_;
     QString what_;
+    orvane::SearchRequest search_;
     std::vector<orvane::fleet::FleetCamera> planned_;
     std::unique_ptr<orvane::fleet::ReturnWatch> watch_;
     std::unique_ptr<orvane::fleet::FleetRun> run_;

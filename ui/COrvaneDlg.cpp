@@ -6,6 +6,10 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
+#include "control/SettingCommands.h"
+#include "platform/CameraRoute.h"
+#include "platform/JobScope.h"
+#include "platform/OperatorPrompt.h"
 #include "platform/Text.h"
 #include "preview/PluginRegistration.h"
 #include "ui/CAboutDlg.h"
@@ -26,11 +30,13 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -51,6 +57,29 @@ QString ChooseExportFile(QWidget* parent)
 {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
                                         QStringLiteral("CSV (*.csv)"));
+}
+
+// Passes the operations' messages on to the process's prompt and notes a
+// failed connection.
+class LinkErrorWatch : public orvane::OperatorPrompt {
+public:
+    LinkErrorWatch() : next_(orvane::InstallOperatorPrompt(nullptr)) { orvane::InstallOperatorPrompt(next_); }
+    void showMessage(const char* text) override
+    {
+        linkFailed = linkFailed || std::strcmp(text, orvane::kLinkIpcError) == 0;
+        if (next_ != nullptr)
+            next_->showMessage(text);
+    }
+    bool linkFailed = false;
+
+private:
+    orvane::OperatorPrompt* next_;
+};
+
+QString AskNetworks(QWidget* parent)
+{
+    return QInputDialog::getText(parent, QStringLiteral("Search networks"),
+                                 QStringLiteral("Networks behind a router, comma-separated (e.g. 10.80.0.0/24, 10.81.0.7):"));
 }
 
 // Cameras that take longer than five minutes to flash and restart: the
@@ -88,7 +117,7 @@ QString QtFileFilter(const QString& mfcFilter)
 
 COrvaneDlg::COrvaneDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::COrvaneDlg>()), list_(nullptr), chooseFile_(ChooseFileWithDialog),
-      chooseSave_(ChooseExportFile), batchWait_(BatchWaitFromEnvironment())
+      chooseSave_(ChooseExportFile), askNetworks_(AskNetworks), batchWait_(BatchWaitFromEnvironment())
 {
     ui_->setupUi(this);
     list_ = CameraList(ui_->cameraList);
@@ -122,7 +151,7 @@ void COrvaneDlg::OnInitDialog()
     preview_.Create(nullptr, "", kChildVisibleTabStop, ui_->previewPlace->geometry(), this, 1020);
     preview_.ShowWindow(false);
 
-    connect(ui_->searchButton, &QPushButton::clicked, this, &COrvaneDlg::OnSearch);
+    connect(ui_->searchButton, &QPushButton::clicked, this, [this] { OnSearch(); });
     connect(ui_->addButton, &QPushButton::clicked, this, &COrvaneDlg::OnAdd);
     connect(ui_->deleteButton, &QPushButton::clicked, this, &COrvaneDlg::OnDelete);
     connect(ui_->exitButton, &QPushButton::clicked, this, &COrvaneDlg::OnOK);
@@ -139,15 +168,34 @@ void COrvaneDlg::AddCameraRow(const char* ip, const char* mac, const char* versi
     list_.addRow(ip, mac, version, x, y, uid, keyId);
 }
 
-void COrvaneDlg::OnSearch()
+void COrvaneDlg::OnSearch() { OnSearch(orvane::SearchRequest{}); }
+
+void COrvaneDlg::OnSearch(const orvane::SearchRequest& request)
 {
+    lastSearch_ = request;
     g_hMainWnd.publish(this);
     list_.deleteAllRows();
     FlushNeighbourCache();
     CWaitingDlg waiting;
     waiting.mode = CWaitingDlg::Mode::Search;
+    waiting.searchRequest = request;
     waiting.exec();
     tellIfSearchNotSent();
+}
+
+// The targets are checked whole before anything is sent.
+void COrvaneDlg::OnSearchNetworks()
+{
+    const QString text = askNetworks_(this);
+    if (text.isNull() || text.trimmed().isEmpty())
+        return;
+    orvane::SearchRequest request;
+    std::string why;
+    if (!orvane::ParseSearchTargets(text.toStdString(), request.targets, why)) {
+        ShowWindowMessage(this, QStringLiteral("Nothing was searched: %1.").arg(QString::fromStdString(why)));
+        return;
+    }
+    OnSearch(request);
 }
 
 // A search whose request went out nowhere would look like an empty network.
@@ -230,6 +278,7 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     menu.addAction(about)->setData(int(kAbout));
     menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
+    menu.addAction(QStringLiteral("Search &networks..."))->setData(int(kSearchNetworks));
     menu.addAction(QStringLiteral("Apply &plan..."))->setData(int(kApplyPlan));
     if (const QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt());
@@ -273,6 +322,9 @@ void COrvaneDlg::OnCommand(int command)
     case kOpenWebPage:
         OnOpenWebPage();
         break;
+    case kSearchNetworks:
+        OnSearchNetworks();
+        break;
     case kApplyPlan:
         OnApplyPlan();
         break;
@@ -315,7 +367,16 @@ void COrvaneDlg::OnSet()
     set.y = orvane::ReadDecimal(y);
     set.uidText = uid;
     set.keyId = orvane::ReadDecimal(keyId);
-    set.exec();
+    const orvane::CameraRoute route(list_.rowInterface(currentRow_), ip);
+    LinkErrorWatch watch;
+    {
+        const orvane::ScopedJob scope({nullptr, &watch, nullptr});
+        set.exec();
+    }
+    // A camera that answers only its own subnet cannot be reached without a
+    // temporary address there: say so once, after the operation's own box.
+    if (watch.linkFailed && !route.advice().empty())
+        ShowWindowMessage(this, QString::fromStdString(route.advice()));
 }
 
 void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
@@ -329,6 +390,7 @@ void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
     g_strIpcAddress = ip;
     CWaitingDlg waiting;
     waiting.mode = mode;
+    waiting.cameraLink = list_.rowInterface(currentRow_);
     waiting.exec();
 }
 
@@ -397,11 +459,11 @@ void COrvaneDlg::runBatch(int work, const QString& what)
     const std::vector<std::string> addresses = selectedAddresses();
     if (addresses.empty())
         return;
-    CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this);
+    CBatchDlg batch(static_cast<CBatchDlg::Work>(work), addresses, what, this, lastSearch_.targets);
     batch.setWait(batchWait_);
     batch.exec();
     if (batch.changedCameras())
-        OnSearch();
+        OnSearch(lastSearch_);
 }
 
 // A site plan works on the cameras it names, whatever is selected; the list
@@ -415,7 +477,7 @@ void COrvaneDlg::OnApplyPlan()
     batch.setWait(batchWait_);
     batch.exec();
     if (batch.changedCameras())
-        OnSearch();
+        OnSearch(lastSearch_);
 }
 
 void COrvaneDlg::OnExportList()

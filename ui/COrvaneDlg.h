@@ -40,7 +40,8 @@ public:
         kAssignAddresses = 33002,
         kExportList = 33003,
         kOpenWebPage = 33004,
-        kApplyPlan = 33005,
+        kSearchNetworks = 33005,
+        kApplyPlan = 33006,
     };
 
     // Asks the operator for a file to open through an MFC-style filter
@@ -60,12 +61,18 @@ public:
     // Asks where to export the list; an empty text when the operator cancels.
     using SaveChooser = std::function<QString(QWidget* parent)>;
     void setSaveChooser(SaveChooser chooser) { chooseSave_ = std::move(chooser); }
+    // Asks for the networks to search behind a router, one line; a null text on cancel.
+    using NetworksAsker = std::function<QString(QWidget* parent)>;
+    void setNetworksAsker(NetworksAsker asker) { askNetworks_ = std::move(asker); }
     // How long a batch waits for each camera to come back (300 s, or
     // ORVANE_BATCH_WAIT_S seconds).
     void setBatchWait(std::chrono::seconds wait) { batchWait_ = wait; }
     CTarnFFMpeg& preview() { return preview_; }
 
     void OnSearch();
+    // The Search button's search, also asking the request's targets by unicast.
+    void OnSearch(const orvane::SearchRequest& request);
+    void OnSearchNetworks();
     void OnAdd();
     void OnDelete();
     // Opens the settings window on the current row's cells.
@@ -101,6 +108,9 @@ private:
     int currentRow_ = -1;
     FileChooser chooseFile_;
     SaveChooser chooseSave_;
+    NetworksAsker askNetworks_;
+    // The latest search's request: a batch searches the same networks.
+    orvane::SearchRequest lastSearch_;
     std::chrono::seconds batchWait_;
     // Last: the control it holds goes before the window's other children.
     CTarnFFMpeg preview_;

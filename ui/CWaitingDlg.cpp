@@ -5,6 +5,7 @@
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
 #include "discovery/SearchExchange.h"
+#include "platform/CameraRoute.h"
 #include "platform/JobReports.h"
 #include "ui/JobReportWire.h"
 #include "ui/JobReportEvent.h"
@@ -138,7 +139,7 @@ void CWaitingDlg::onTimer(int timerId)
 {
     switch (timerId) {
     case 1:
-        orvane::SearchIpc();
+        orvane::SearchIpc(searchRequest);
         break;
     case 2:
         startWorker(UpdateThread);
@@ -157,7 +158,10 @@ void CWaitingDlg::onTimer(int timerId)
 void CWaitingDlg::startWorker(void (*worker)())
 {
     try {
-        std::thread(worker).detach();
+        std::thread([worker, link = cameraLink, camera = g_strIpcAddress] {
+            const orvane::CameraRoute heardOn(link, camera);
+            worker();
+        }).detach();
     } catch (const std::system_error&) {
         ShowWindowMessage(this, QString::fromLatin1(kWorkerNotStarted));
         finish();

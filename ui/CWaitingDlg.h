@@ -5,11 +5,13 @@
 // final report and closes. Only the job's end closes it: OK is refused while
 // the job runs, and Escape and the close box do nothing.
 
+#include "discovery/SearchExchange.h"
 #include "platform/JobReport.h"
 
 #include <QDialog>
 
 #include <memory>
+#include <string>
 
 namespace Ui {
 class CWaitingDlg;
@@ -37,6 +39,10 @@ public:
     };
 
     Mode mode = Mode::None;
+    // Search mode: what the search asks (the Search button's is the plain one).
+    orvane::SearchRequest searchRequest;
+    // Upload modes: the link the camera was heard on, empty for the routing table.
+    std::string cameraLink;
 
     QProgressBar* progressBar() const;
 

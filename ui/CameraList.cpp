@@ -107,6 +107,13 @@ std::vector<int> CameraList::selectedRows() const
     return rows;
 }
 
+std::string CameraList::rowInterface(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return view_->topLevelItem(row)->data(0, kInterfaceRole).toByteArray().toStdString();
+}
+
 std::vector<orvane::ListedCamera> CameraList::listedRows() const
 {
     std::vector<orvane::ListedCamera> rows;

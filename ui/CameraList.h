@@ -6,6 +6,7 @@
 #include "discovery/CameraListing.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 class QTreeWidget;
@@ -34,6 +35,8 @@ public:
     void deleteSelectedRows();
     // The rows the operator selected, in list order.
     std::vector<int> selectedRows() const;
+    // Where the row's camera was heard; empty for a row added by hand or not there.
+    std::string rowInterface(int row) const;
     // Every row's cells as their bytes, with the interface it was heard on.
     std::vector<orvane::ListedCamera> listedRows() const;
 

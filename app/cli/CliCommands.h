@@ -2,6 +2,9 @@
 // The sub-commands of orvane-cli. Each returns the process's exit code:
 // 0 success, 1 failure, 2 usage error.
 
+#include "discovery/SearchExchange.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,12 +18,26 @@ enum class ListFormat { Tsv, Csv, Json };
 
 struct SearchOptions {
     std::vector<std::string> interfaces;  // empty: every interface
+    std::vector<std::string> targets;     // ADDRESS[/PREFIX] also asked by unicast
     ListFormat format = ListFormat::Tsv;
+    bool explain = false;                 // a report of the search on stderr after the list
 };
 
-// The search the other commands start with: on the named interfaces or all,
-// with failures told on stderr. Gives kExitOk when the request went out.
-int SearchOnce(const std::vector<std::string>& interfaces);
+// The request of the named interfaces (empty: all) and targets; an unusable
+// interface or a target that does not read is told on stderr and gives
+// kExitUsage.
+int MakeSearchRequest(const std::vector<std::string>& interfaces, const std::vector<std::string>& targets,
+                      SearchRequest& request);
+
+// The search the other commands start with, with failures told on stderr.
+// Gives kExitOk when the request went out.
+int SearchOnce(const SearchRequest& request, SearchResult& result);
+
+// Runs body with every connection to camera leaving through interfaceName;
+// without one, a camera outside every subnet of this machine is first
+// searched for quietly and reached through the interface it answered on.
+// An interface that does not exist gives kExitUsage.
+int RunOverCameraLink(const std::string& camera, const std::string& interfaceName, const std::function<int()>& body);
 
 int RunSearch(const SearchOptions& options);
 
@@ -31,6 +48,7 @@ struct FleetOptions {
     int wait_s = 300;
     bool json = false;
     std::vector<std::string> interfaces;
+    std::vector<std::string> targets;
 };
 
 struct ApplyOptions {

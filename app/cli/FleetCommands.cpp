@@ -174,10 +174,14 @@ int RunUpgrade(const std::string& file, const FleetOptions& options)
         return kExitUsage;
     if (!Readable(file))
         return kExitFailed;
-    if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
+    SearchRequest request;
+    if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
+        return refused;
+    SearchResult result;
+    if (const int failed = SearchOnce(request, result); failed != kExitOk)
         return failed;
-    const std::vector<FleetCamera> found = fleet::FoundCameras();
-    fleet::ReturnWatch watch(TheSearchExchange());
+    const std::vector<FleetCamera> found = fleet::FoundCameras(result.cameras);
+    fleet::ReturnWatch watch(TheSearchExchange(), request);
     fleet::FleetRun run(fleet::ChooseCameras(options.cameras, options.all, found),
                         BatchOptions(options, fleet::ComebackKind::Upgrade), fleet::UpgradeFirmware(file), watch);
     const bool interrupted = RunToTheEnd(run, "upgrade");
@@ -198,9 +202,13 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
         std::fprintf(stderr, "orvane-cli: '%s' is not an IPv4 address\n", first.c_str());
         return kExitUsage;
     }
-    if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
+    SearchRequest request;
+    if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
+        return refused;
+    SearchResult result;
+    if (const int failed = SearchOnce(request, result); failed != kExitOk)
         return failed;
-    const std::vector<FleetCamera> found = fleet::FoundCameras();
+    const std::vector<FleetCamera> found = fleet::FoundCameras(result.cameras);
     const std::vector<FleetCamera> targets = fleet::ChooseCameras(options.cameras, options.all, found);
     const fleet::AddressPlan plan = fleet::PlanChosenCameras(first, targets, found);
     if (!plan.ok) {
@@ -211,7 +219,7 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
         PrintAssignSummary(plan.cameras, nullptr, options.json);
         return kExitOk;
     }
-    fleet::ReturnWatch watch(TheSearchExchange());
+    fleet::ReturnWatch watch(TheSearchExchange(), request);
     fleet::FleetRun run(plan.cameras, BatchOptions(options, fleet::ComebackKind::Address), fleet::AssignAddress(), watch);
     const bool interrupted = RunToTheEnd(run, "assign-ips");
     const std::vector<CameraProgress> outcome = run.snapshot();

@@ -1,5 +1,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/FirewallHint.h"
+#include "app/cli/SearchExplain.h"
 
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
@@ -27,8 +28,8 @@ bool CheckInterfaces(const std::vector<std::string>& names)
 // A link that failed while another carried the request is worth a line, not a failure.
 void TellFailedSends(const SearchReport& report)
 {
-    for (const InterfaceSend& send : report.sends) {
-        if (send.error != 0)
+    for (const InterfaceReport& send : report.interfaces) {
+        if (send.broadcast && send.error != 0)
             std::fprintf(stderr, "orvane-cli: the search request did not go out on %s: %s\n", send.name.c_str(),
                          std::strerror(send.error));
     }
@@ -49,25 +50,40 @@ std::string Format(const std::vector<ListedCamera>& cameras, ListFormat format)
 
 }  // namespace
 
-int SearchOnce(const std::vector<std::string>& interfaces)
+int MakeSearchRequest(const std::vector<std::string>& interfaces, const std::vector<std::string>& targets,
+                      SearchRequest& request)
 {
     if (!CheckInterfaces(interfaces))
         return kExitUsage;
-    if (!InitSearchSocket()) {
+    request.interfaces = interfaces;
+    for (const std::string& text : targets) {
+        std::string why;
+        if (!ParseSearchTargets(text, request.targets, why)) {
+            std::fprintf(stderr, "orvane-cli: --target: %s\n", why.c_str());
+            return kExitUsage;
+        }
+    }
+    return kExitOk;
+}
+
+int SearchOnce(const SearchRequest& request, SearchResult& result)
+{
+    if (!TheSearchExchange().ready() && !InitSearchSocket()) {
         std::fprintf(stderr, "orvane-cli: cannot set up the search socket on UDP port 10088 "
                              "(another search may be using it)\n");
         return kExitFailed;
     }
-    SearchExchange& exchange = TheSearchExchange();
-    exchange.limitTo(interfaces);
-    const bool sent = exchange.search();
-    const SearchReport& report = exchange.lastReport();
-    if (!sent) {
+    result = TheSearchExchange().search(request);
+    const SearchReport& report = result.report;
+    if (!result.sent()) {
         std::fprintf(stderr, "orvane-cli: the search request could not be sent on any network interface "
                              "(tried: %s)\n", report.describeTries().c_str());
         return kExitFailed;
     }
     TellFailedSends(report);
+    if (report.targetFailures > 0)
+        std::fprintf(stderr, "orvane-cli: %d unicast search requests did not go out: %s\n", report.targetFailures,
+                     std::strerror(report.targetError));
     if (report.cutShort)
         std::fprintf(stderr, "orvane-cli: the search stopped at its %d s bound while answers still came; "
                              "cameras may be missing from the list\n", CurrentProtocolTiming().searchLongest_ms / 1000);
@@ -76,11 +92,27 @@ int SearchOnce(const std::vector<std::string>& interfaces)
 
 int RunSearch(const SearchOptions& options)
 {
-    if (const int failed = SearchOnce(options.interfaces); failed != kExitOk)
+    SearchRequest request;
+    if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
+        return refused;
+    SearchResult result;
+    if (const int failed = SearchOnce(request, result); failed != kExitOk) {
+        if (options.explain)
+            std::fputs(ExplainBusyPort().c_str(), stderr);
         return failed;
-    PrintFirewallHintIfSilent(TheCameraDirectory().size());
-    const std::string text = Format(ListCameras(TheCameraDirectory()), options.format);
+    }
+    PrintFirewallHintIfSilent(result.cameras.size());
+    std::string text = Format(ListCameras(result.cameras), options.format);
+    if (!options.explain) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return kExitOk;
+    }
+    const nlohmann::json explained = ExplainSearch(request, result);
+    if (options.format == ListFormat::Json)
+        text = nlohmann::json{{"cameras", nlohmann::json::parse(text)}, {"explain", explained}}.dump(2) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    std::fputs(ExplainText(explained).c_str(), stderr);
     return kExitOk;
 }
 

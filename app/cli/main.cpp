@@ -24,6 +24,7 @@ struct Arguments {
     bool dryRun = false;
     std::string format = "tsv";
     std::string camera, first, second;
+    std::string link;  // --interface of a single-camera command
 };
 
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* description)
@@ -42,6 +43,13 @@ void AddSearch(CLI::App& app, Arguments& a, std::function<int()>& run)
         "send the request.");
     c->add_option("--interface", a.search.interfaces,
                   "Send only on this interface (repeatable); an unknown or unusable name is a usage error");
+    c->add_option("--target", a.search.targets,
+                  "Also send the request by unicast to every host of ADDRESS[/PREFIX] (repeatable or\n"
+                  "comma-separated, /16 at the widest): cameras behind a router; the network and broadcast\n"
+                  "addresses are skipped. A target that does not read is a usage error");
+    c->add_flag("--explain", a.search.explain,
+                "After the list, report on stderr what the search did on each interface and why it may\n"
+                "have heard nothing (with --format json, also under the key \"explain\")");
     c->add_option("--format", a.format,
                   "tsv: ID, IP, MAC, Version, X, Y, UID, KEYID, tab-separated (default); "
                   "csv: header id,ip,mac,version,x,y,uid,keyid,interface, RFC 4180 quoting; "
@@ -64,7 +72,11 @@ void AddPositional(CLI::App& app, Arguments& a, std::function<int()>& run, const
     c->add_option("CAMERA", a.camera, "the camera's address")->required();
     for (auto& [argName, target] : args)
         c->add_option(argName, *target)->required();
-    c->callback([&run, body] { run = body; });
+    c->add_option("--interface", a.link,
+                  "connect through this interface whatever the routing table says; without it, a camera\n"
+                  "outside every subnet of this machine is searched for and reached through the interface\n"
+                  "it answers on");
+    c->callback([&run, &a, body] { run = [&a, body] { return RunOverCameraLink(a.camera, a.link, body); }; });
 }
 
 void AddSettings(CLI::App& app, Arguments& a, std::function<int()>& run)
@@ -105,6 +117,8 @@ void AddFleetOptions(CLI::App* c, Arguments& a)
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     c->add_option("--format", a.format, "tsv (default) or json")->check(CLI::IsMember({"tsv", "json"}));
     c->add_option("--interface", a.fleet.interfaces, "search only on this interface (repeatable)");
+    c->add_option("--target", a.fleet.targets,
+                  "also search ADDRESS[/PREFIX] by unicast (repeatable), for cameras behind a router");
 }
 
 void AddFleet(CLI::App& app, Arguments& a, std::function<int()>& run)

@@ -78,19 +78,25 @@ TEST_F(SearchExchangeTest, WaitingDatagramsCountAndOversizedOnesAreDropped)
     // Where each answer came in is kept, also for a link the search did not send on.
     EXPECT_STREQ(TheCameraDirectory().head()->interfaceName, "lo");
     const SearchReport& report = TheSearchExchange().lastReport();
-    ASSERT_EQ(report.sends.size(), 1u);
-    EXPECT_EQ(report.sends[0].name, "sv0");
-    EXPECT_EQ(report.sends[0].error, 0);
+    // The link sent on first, then the one the answers came in on, each with what it heard.
+    ASSERT_EQ(report.interfaces.size(), 2u);
+    EXPECT_EQ(report.interfaces[0].name, "sv0");
+    EXPECT_EQ(report.interfaces[0].error, 0);
+    EXPECT_EQ(report.interfaces[0].answers, 0);
+    EXPECT_EQ(report.interfaces[1].name, "lo");
+    EXPECT_FALSE(report.interfaces[1].broadcast);
+    EXPECT_EQ(report.interfaces[1].answers, 3) << "two of them one MAC, the oversized ones not counted";
+    EXPECT_EQ(report.requestsSent(), 1);
     EXPECT_FALSE(report.cutShort);
 }
 
 TEST_F(SearchExchangeTest, NoInterfaceToSendOnIsAFailureAndListsNothing)
 {
-    TheSearchExchange().limitTo({"no-such-link"});
     SendToSearchPort(Answer(6));
     auto start = Clock::now();
-    const bool sent = SearchIpc();
-    TheSearchExchange().limitTo({});
+    SearchRequest nowhere;
+    nowhere.interfaces = {"no-such-link"};
+    const bool sent = SearchIpc(nowhere);
     EXPECT_FALSE(sent);
     EXPECT_LT(SecondsOf(Clock::now() - start), 0.5);
     EXPECT_EQ(TheCameraDirectory().size(), 0u);

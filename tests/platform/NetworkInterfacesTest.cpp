@@ -121,3 +121,33 @@ TEST(SearchInterfaces, SaysWhyANamedInterfaceCannotCarryASearch)
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// /proc/net/route as a laptop has it: the default route on the Wi-Fi, the
+// camera link's own /16, a routed /16 through a gateway on the camera link.
+TEST(RoutedInterface, TheLongestPrefixPicksTheInterface)
+{
+    const std::string table =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+        "wlan0\t00000000\t014DA8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
+        "eth0\t00004D0A\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n"
+        "eth0\t0000500A\tFE004D0A\t0003\t0\t0\t0\t0000FFFF\t0\t0\t0\n"
+        "eth1\t0000510A\t00000000\t0000\t0\t0\t0\t0000FFFF\t0\t0\t0\n";
+    const struct {
+        uint32_t address;
+        const char* interfaceName;
+    } cases[] = {
+        {0x0A4D000Bu, "eth0"},   // 10.77.0.11, on the link
+        {0x0A500011u, "eth0"},   // 10.80.0.17, behind the router
+        {0xC0A80140u, "wlan0"},  // 192.168.1.64, a factory address: the default route
+        {0x0A510001u, "wlan0"},  // 10.81.0.1: a route that is down does not count
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RoutedInterface(table, c.address), c.interfaceName) << std::hex << c.address;
+    EXPECT_EQ(RoutedInterface(table.substr(0, table.find("wlan0")), 0xC0A80140u), "") << "no route at all";
+}
+
+}  // namespace
+}  // namespace orvane

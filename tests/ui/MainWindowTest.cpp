@@ -288,7 +288,7 @@ private slots:
         QApplication::sendEvent(window.get(), &event);
         QCOMPARE(driver->menus,
                  (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list..."),
-                                     QStringLiteral("Apply &plan...")}}));
+                                     QStringLiteral("Search &networks..."), QStringLiteral("Apply &plan...")}}));
         QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
         QVERIFY(window->isVisible());
     }

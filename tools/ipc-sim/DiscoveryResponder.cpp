@@ -56,6 +56,7 @@ bool DiscoveryResponder::start(std::string& error)
     int one = 1;
     ::setsockopt(socket_.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     socket_.setBroadcast(true);
+    socket_.setReceivePacketInfo(true);
     if (!socket_.bindTo(MakeAnyAddress(kSearchCameraPort))) {
         error = std::string("cannot bind UDP port 6789: ") + std::strerror(errno);
         return false;
@@ -103,7 +104,9 @@ void DiscoveryResponder::listen()
         if (socket_.waitReadable(100) <= 0)
             continue;
         sockaddr_in requester{};
-        ssize_t got = socket_.receiveDatagram(request, sizeof request, requester);
+        unsigned arrivedOn = 0;
+        in_addr destination{};
+        ssize_t got = socket_.receiveDatagram(request, sizeof request, requester, arrivedOn, destination);
         if (got < 0)
             continue;
         bool valid = got == static_cast<ssize_t>(kSearchRequestSize) &&
@@ -111,11 +114,11 @@ void DiscoveryResponder::listen()
         log_.write("search-request from=" + Dotted(requester) + ":" + std::to_string(ntohs(requester.sin_port)) +
                    " bytes=" + std::to_string(got) + (valid ? " valid" : " invalid"));
         if (valid)
-            answerers_.emplace_back([this, requester] { answer(requester); });
+            answerers_.emplace_back([this, requester, destination] { answer(requester, destination); });
     }
 }
 
-void DiscoveryResponder::answer(sockaddr_in requester)
+void DiscoveryResponder::answer(sockaddr_in requester, in_addr destination)
 {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
@@ -125,12 +128,20 @@ void DiscoveryResponder::answer(sockaddr_in requester)
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(10, s.at_ms)));
         if (stopping_)
             return;
-        sent += answerAs(s.camera, requester) ? 1 : 0;
+        if (hears(s.camera, destination))
+            sent += answerAs(s.camera, requester) ? 1 : 0;
     }
     const long took_ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     log_.write("answered to=" + Dotted(requester) + " datagrams=" + std::to_string(sent) +
                " ms=" + std::to_string(took_ms));
+}
+
+bool DiscoveryResponder::hears(size_t camera, in_addr destination) const
+{
+    if (config_.cameras[camera].unicast == UnicastAnswer::Any || destination.s_addr == htonl(INADDR_BROADCAST))
+        return true;
+    return destination.s_addr == ::inet_addr(states_[camera].shown().ip.c_str());
 }
 
 bool DiscoveryResponder::answerAs(size_t camera, const sockaddr_in& to)
@@ -145,7 +156,12 @@ bool DiscoveryResponder::answerAs(size_t camera, const sockaddr_in& to)
     answering.uid = now.uid;
     answering.xy = now.xy;
     answering.keyId = now.keyId;
-    return sendFrom(now.ip, BuildAnswer(answering), to);
+    sockaddr_in destination = to;
+    // A camera that cannot reach its gateway still reaches the operator's
+    // link by broadcast, at the port the request came from.
+    if (answering.answerTo == AnswerTo::Broadcast)
+        destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    return sendFrom(now.ip, BuildAnswer(answering), destination);
 }
 
 bool DiscoveryResponder::sendFrom(const std::string& ip, const std::vector<uint8_t>& datagram, const sockaddr_in& to)

@@ -26,10 +26,13 @@ public:
 
 private:
     void listen();
-    void answer(sockaddr_in requester);
+    // destination: where the request was sent, a broadcast or a camera's address.
+    void answer(sockaddr_in requester, in_addr destination);
     void push(size_t camera);
     // Sends camera's answer as it stands now; false when it is silent or the send failed.
     bool answerAs(size_t camera, const sockaddr_in& to);
+    // Whether camera answers a request sent to destination.
+    bool hears(size_t camera, in_addr destination) const;
     bool sendFrom(const std::string& ip, const std::vector<uint8_t>& datagram, const sockaddr_in& to);
 
     const SimConfig& config_;

@@ -194,6 +194,10 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             ok = ParseRestart(value, camera.restart_ms);
         else if (key == "after-upgrade" && !value.empty())
             camera.afterUpgrade = value;
+        else if (key == "answer" && (value == "requester" || value == "broadcast"))
+            camera.answerTo = value == "broadcast" ? AnswerTo::Broadcast : AnswerTo::Requester;
+        else if (key == "unicast" && (value == "any" || value == "own"))
+            camera.unicast = value == "own" ? UnicastAnswer::Own : UnicastAnswer::Any;
         else if (key == "back" && (value == "yes" || value == "never"))
             camera.backNever = value == "never";
         else if (key == "onvif" && (value == "yes" || value == "no"))
@@ -247,6 +251,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
     int restart_ms = 0;
     std::string afterUpgrade;
     bool settingsRestart = false;
+    UnicastAnswer unicast = UnicastAnswer::Any;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -268,6 +273,8 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         } else if (arg == "--after-upgrade" && value(afterUpgrade) && !afterUpgrade.empty()) {
         } else if (arg == "--settings-restart") {
             settingsRestart = true;
+        } else if (arg == "--unicast-own") {
+            unicast = UnicastAnswer::Own;
         } else if (arg == "--addresses" && value(text)) {
             addresses = SplitList(text, ',');
         } else if (arg == "--ready-file" && value(text)) {
@@ -291,6 +298,7 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         config.cameras.back().restart_ms = restart_ms;
         config.cameras.back().afterUpgrade = afterUpgrade;
         config.cameras.back().settingsRestart = settingsRestart;
+        config.cameras.back().unicast = unicast;
     }
     return true;
 }

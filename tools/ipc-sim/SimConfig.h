@@ -33,6 +33,17 @@ enum class StreamCodec { H264, H265, Mjpeg };
 
 // How a camera's RTSP port asks for its login (when it has one).
 enum class RtspAuth { None, Basic, Digest };
+// Where a camera sends its search answer.
+enum class AnswerTo {
+    Requester,  // back to the request's sender
+    Broadcast,  // to 255.255.255.255:10088, as a camera whose gateway is absent does
+};
+
+// Which unicast search requests a camera answers (broadcasts it always does).
+enum class UnicastAnswer {
+    Any,  // every request the host receives
+    Own,  // only those sent to its own address
+};
 
 struct SimCamera {
     std::string ip;
@@ -73,6 +84,8 @@ struct SimCamera {
     // Whether a UID, X/Y or keyboard id change restarts the camera (with
     // restart-ms) or is answered with at once.
     bool settingsRestart = false;
+    AnswerTo answerTo = AnswerTo::Requester;
+    UnicastAnswer unicast = UnicastAnswer::Any;
 };
 
 struct SimConfig {

@@ -1,0 +1,131 @@
+#include "app/cli/SearchExplain.h"
+
+#include "discovery/SearchAnswer.h"
+#include "platform/NetworkInterfaces.h"
+#include "platform/SearchDiagnosis.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+namespace orvane::cli {
+namespace {
+
+using nlohmann::json;
+
+std::string Dotted(uint32_t hostOrder)
+{
+    in_addr a{};
+    a.s_addr = htonl(hostOrder);
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, text, sizeof text);
+    return text;
+}
+
+int PrefixOf(uint32_t netmask) { return __builtin_popcount(netmask); }
+
+json InterfaceUsed(const InterfaceReport& i)
+{
+    const uint32_t address = ntohl(i.address.s_addr);
+    const uint32_t mask = ntohl(i.netmask.s_addr);
+    json used{{"name", i.name}, {"answers", i.answers}};
+    if (i.broadcast) {
+        used["address"] = Dotted(address) + "/" + std::to_string(PrefixOf(mask));
+        used["request"] = i.error == 0 ? "sent" : std::strerror(i.error);
+    } else {
+        used["request"] = "not sent here";
+    }
+    const int rp = ReversePathFilter(i.name);
+    if (rp >= 0)
+        used["rp_filter"] = rp;
+    return used;
+}
+
+// Cameras whose address lies in none of the subnets of the link they answered on.
+json ForeignCameras(const SearchResult& result)
+{
+    const std::vector<OwnSubnet> subnets = ListOwnSubnets();
+    json foreign = json::array();
+    for (const CameraRecord* r = result.cameras.head(); r; r = r->next.get()) {
+        in_addr a{};
+        if (::inet_pton(AF_INET, r->ip, &a) != 1)
+            continue;
+        bool onLink = false;
+        for (const OwnSubnet& s : subnets)
+            onLink = onLink || (s.interfaceName == r->interfaceName && s.holds(ntohl(a.s_addr)));
+        if (!onLink)
+            foreign.push_back({{"ip", r->ip}, {"mac", r->mac}, {"interface", r->interfaceName}});
+    }
+    return foreign;
+}
+
+}  // namespace
+
+json ExplainSearch(const SearchRequest& request, const SearchResult& result)
+{
+    json report;
+    report["interfaces"] = json::array();
+    for (const InterfaceReport& i : result.report.interfaces)
+        report["interfaces"].push_back(InterfaceUsed(i));
+    report["skipped"] = json::array();
+    for (const SkippedInterface& s : ListSkippedInterfaces())
+        report["skipped"].push_back({{"name", s.name}, {"why", s.why}});
+    if (!request.targets.empty()) {
+        report["targets"] = {{"requests", result.report.targetRequests},
+                             {"failed", result.report.targetFailures},
+                             {"sweep_ms", result.report.targetSweep_ms}};
+    }
+    report["foreign_subnet_cameras"] = ForeignCameras(result);
+    const std::string holder = UdpPortHolder(kSearchLocalPort);
+    // This search holds the port itself; only another holder would be news.
+    report["port_10088"] = result.report.socketReady ? "this search" : (holder.empty() ? "free" : holder);
+    bool readable = false;
+    const std::vector<std::string> drops = FirewallDrops(kSearchLocalPort, readable);
+    report["firewall"] = {{"readable", readable}, {"drops", drops}};
+    return report;
+}
+
+std::string ExplainText(const json& explained)
+{
+    std::string text = "search report:\n";
+    for (const json& i : explained["interfaces"]) {
+        text += "  interface " + i["name"].get<std::string>();
+        if (i.contains("address"))
+            text += " " + i["address"].get<std::string>();
+        text += ": request " + i["request"].get<std::string>() + ", " + std::to_string(i["answers"].get<int>()) +
+                " answers heard\n";
+        if (i.value("rp_filter", 0) == 1)
+            text += "  interface " + i["name"].get<std::string>() +
+                    ": rp_filter=1 (strict) drops answers from cameras on other subnets; "
+                    "sysctl net.ipv4.conf." + i["name"].get<std::string>() + ".rp_filter=2 allows them\n";
+    }
+    for (const json& s : explained["skipped"])
+        text += "  skipped " + s["name"].get<std::string>() + ": " + s["why"].get<std::string>() + "\n";
+    if (explained.contains("targets")) {
+        const json& t = explained["targets"];
+        text += "  unicast requests: " + std::to_string(t["requests"].get<int>()) + " sent, " +
+                std::to_string(t["failed"].get<int>()) + " failed, in " + std::to_string(t["sweep_ms"].get<int>()) +
+                " ms\n";
+    }
+    for (const json& c : explained["foreign_subnet_cameras"])
+        text += "  camera " + c["ip"].get<std::string>() + " (" + c["mac"].get<std::string>() + ") answered on " +
+                c["interface"].get<std::string>() +
+                " from outside its subnets; commands reach it through that interface\n";
+    text += "  UDP port 10088: " + explained["port_10088"].get<std::string>() + "\n";
+    const json& firewall = explained["firewall"];
+    if (!firewall["readable"].get<bool>())
+        text += "  firewall: the nftables rules could not be read (run as root to check them)\n";
+    else if (firewall["drops"].empty())
+        text += "  firewall: no nftables rule drops UDP 10088\n";
+    for (const json& rule : firewall["drops"])
+        text += "  firewall: this nftables rule drops the answers to UDP 10088: " + rule.get<std::string>() + "\n";
+    return text;
+}
+
+std::string ExplainBusyPort()
+{
+    const std::string holder = UdpPortHolder(kSearchLocalPort);
+    return holder.empty() ? std::string() : "orvane-cli: UDP port 10088 is held by " + holder + "\n";
+}
+
+}  // namespace orvane::cli

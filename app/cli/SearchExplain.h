@@ -1,0 +1,21 @@
+#pragma once
+// orvane-cli search --explain: what the search did on each interface, the
+// interfaces it skipped and why, cameras heard from outside their link's
+// subnets, and what on this machine may drop the cameras' answers (a program
+// on port 10088, a firewall rule, a strict reverse-path filter).
+
+#include "discovery/SearchExchange.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace orvane::cli {
+
+nlohmann::json ExplainSearch(const SearchRequest& request, const SearchResult& result);
+// The report as lines for stderr.
+std::string ExplainText(const nlohmann::json& explained);
+// Why the search socket could not be had: the program holding the port, if /proc says.
+std::string ExplainBusyPort();
+
+}  // namespace orvane::cli

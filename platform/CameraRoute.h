@@ -1,0 +1,38 @@
+#pragma once
+// The way to one camera for the operations on it, held for as long as they
+// run: connections leave through the link the camera was heard on and, for
+// a camera heard from outside that link's subnets while this process may add
+// addresses (CAP_NET_ADMIN), come from a temporary address inside the
+// camera's /24, so that a camera that answers only its own subnet (its
+// gateway is absent) is reached too. An empty link means the routing table.
+
+#include "platform/ConnectLink.h"
+#include "platform/TemporaryAddress.h"
+
+#include <memory>
+#include <string>
+
+namespace orvane {
+
+class CameraRoute {
+public:
+    CameraRoute(const std::string& interfaceName, const std::string& cameraIp);
+
+    // The camera was heard on a link none of whose subnets holds its address,
+    // and the routing table does not lead to it through that link.
+    bool offSubnet() const { return offSubnet_; }
+    // 0 unless a temporary address was added; host byte order.
+    uint32_t temporaryAddress() const { return temporary_ && temporary_->ok() ? temporary_->address() : 0; }
+    // One line for the operator when a connection to an off-subnet camera
+    // failed: what happened and what to do. Empty for a camera on its link's subnet.
+    std::string advice() const;
+
+private:
+    std::string interfaceName_;
+    std::string cameraIp_;
+    bool offSubnet_ = false;
+    std::unique_ptr<TemporaryAddress> temporary_;
+    std::unique_ptr<ScopedLink> link_;
+};
+
+}  // namespace orvane
