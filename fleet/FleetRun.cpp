@@ -3,6 +3,7 @@
 #include "platform/CameraRoute.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace orvane::fleet {
 namespace {
@@ -52,21 +53,24 @@ bool FleetRun::waitFor(std::chrono::milliseconds timeout)
 
 void FleetRun::cancel()
 {
-    cancel_.cancel();
+    // Stop handing out cameras before the running connections close: a
+    // worker whose operation ends at the cancel must find nothing to start.
+    bool wasStopped = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopped_)
-            return;
-        stopped_ = true;
+        wasStopped = std::exchange(stopped_, true);
         // Cameras not yet started, or only being watched, end here; running
         // operations end as their connections close.
         for (CameraProgress& p : progress_) {
-            if (p.state == FleetState::Waiting || p.state == FleetState::Restarting) {
+            if (!wasStopped && (p.state == FleetState::Waiting || p.state == FleetState::Restarting)) {
                 p.state = FleetState::Done;
                 p.outcome = Outcome::Interrupted;
             }
         }
     }
+    cancel_.cancel();
+    if (wasStopped)
+        return;
     wake_.notify_all();
     changed();
 }

@@ -1,18 +1,14 @@
 #include "fleet/ReadingWatch.h"
 
 #include "discovery/SearchExchange.h"
-#include "platform/JobScope.h"
 
 namespace orvane::fleet {
 
 std::map<std::string, CameraReading> ReadingWatch::search()
 {
-    {
-        ScopedJob quiet(JobScope{});
-        exchange_->search();
-    }
+    const SearchResult result = exchange_->search(request_);
     std::map<std::string, CameraReading> seen;
-    for (CameraReading& r : ReadingsOfDirectory())
+    for (CameraReading& r : ReadingsOf(result.cameras))
         seen.emplace(r.mac, std::move(r));
     return seen;
 }

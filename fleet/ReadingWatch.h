@@ -3,20 +3,20 @@
 // tells every field a camera answers with, by MAC. The process's one search
 // socket, with the search's window reports dropped.
 
+#include "discovery/SearchExchange.h"
 #include "fleet/SitePlan.h"
 
 #include <map>
 #include <string>
 
-namespace orvane {
-class SearchExchange;
-}
-
 namespace orvane::fleet {
 
 class ReadingWatch {
 public:
-    explicit ReadingWatch(SearchExchange& exchange) : exchange_(&exchange) {}
+    // Every watch search is the request given here: the interfaces and
+    // targets of the plan's first search.
+    explicit ReadingWatch(SearchExchange& exchange, SearchRequest request = {})
+        : exchange_(&exchange), request_(std::move(request)) {}
     virtual ~ReadingWatch() = default;
     virtual std::map<std::string, CameraReading> search();
 
@@ -25,6 +25,7 @@ protected:
 
 private:
     SearchExchange* exchange_ = nullptr;
+    SearchRequest request_;
 };
 
 }  // namespace orvane::fleet

@@ -4,6 +4,7 @@
 // address another camera answers from, one outside the camera's link), and
 // each camera's fields as they are and as they must be.
 
+#include "discovery/CameraDirectory.h"
 #include "fleet/PlanFile.h"
 #include "platform/NetworkInterfaces.h"
 
@@ -27,7 +28,7 @@ struct CameraReading {
 };
 
 // The cameras of the latest search, in its order.
-std::vector<CameraReading> ReadingsOfDirectory();
+std::vector<CameraReading> ReadingsOf(const CameraDirectory& cameras);
 
 // The field's value in a reading, as the list shows it.
 std::string FieldText(const CameraReading& reading, PlanField field);

@@ -173,10 +173,10 @@ void CBatchDlg::searchFirst()
 {
     if (work_ == Work::ApplyPlan) {
         searcher_ = std::thread([this, path = what_.toStdString()] {
-            orvane::fleet::SearchQuietly(orvane::TheSearchExchange());
+            const orvane::SearchResult found = orvane::TheSearchExchange().search(search_);
             orvane::fleet::CheckedPlan plan = orvane::fleet::CheckPlan(
                 orvane::fleet::ReadPlanFile(path),
-                {orvane::fleet::ReadingsOfDirectory(), orvane::ListOwnAddresses(), orvane::ListSearchInterfaces()});
+                {orvane::fleet::ReadingsOf(found.cameras), orvane::ListOwnAddresses(), orvane::ListSearchInterfaces()});
             QMetaObject::invokeMethod(
                 this, [this, plan = std::move(plan)]() mutable { showSitePlan(std::move(plan)); }, Qt::QueuedConnection);
         });
@@ -268,7 +268,7 @@ void CBatchDlg::startPlan()
 {
     orvane::fleet::PlanOptions options;
     options.wait = wait_;
-    readingWatch_ = std::make_unique<orvane::fleet::ReadingWatch>(orvane::TheSearchExchange());
+    readingWatch_ = std::make_unique<orvane::fleet::ReadingWatch>(orvane::TheSearchExchange(), search_);
     planRun_ = std::make_unique<orvane::fleet::PlanRun>(sitePlan_.cameras, options, *readingWatch_);
     planRun_->onChange([this] {
         if (!refreshQueued_.exchange(true))

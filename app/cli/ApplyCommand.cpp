@@ -124,24 +124,23 @@ bool ReadsAsPlanned(const std::vector<CameraWork>& cameras, const std::vector<Ca
     return true;
 }
 
-fleet::CheckedPlan CheckedAgainstSearch(const fleet::PlanFile& file)
+fleet::CheckedPlan CheckedAgainstSearch(const fleet::PlanFile& file, const SearchResult& found)
 {
-    return fleet::CheckPlan(file, {fleet::ReadingsOfDirectory(), ListOwnAddresses(), ListSearchInterfaces()});
+    return fleet::CheckPlan(file, {fleet::ReadingsOf(found.cameras), ListOwnAddresses(), ListSearchInterfaces()});
 }
 
 }  // namespace
 
 int RunApply(const ApplyOptions& options)
 {
-    if (!options.targets.empty()) {
-        std::fprintf(stderr, "orvane-cli: --target needs the unicast search, which this build does not have yet; "
-                             "nothing was searched or sent\n");
-        return kExitUsage;
-    }
+    SearchRequest request;
+    if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
+        return refused;
     const fleet::PlanFile file = fleet::ReadPlanFile(options.plan);
     // Without a search the file's own problems are still worth telling.
-    const int searched = SearchOnce(options.interfaces);
-    fleet::CheckedPlan plan = searched == kExitOk ? CheckedAgainstSearch(file) : fleet::CheckPlan(file, {});
+    SearchResult found;
+    const int searched = SearchOnce(request, found);
+    fleet::CheckedPlan plan = searched == kExitOk ? CheckedAgainstSearch(file, found) : fleet::CheckPlan(file, {});
     if (searched != kExitOk && file.problems.empty())
         return searched;
     if (!plan.accepted()) {
@@ -155,7 +154,7 @@ int RunApply(const ApplyOptions& options)
         Print(Rows(plan.cameras, nullptr), options.json);
         return allFound ? kExitOk : kExitFailed;
     }
-    fleet::ReadingWatch watch(TheSearchExchange());
+    fleet::ReadingWatch watch(TheSearchExchange(), request);
     fleet::PlanOptions runOptions;
     runOptions.jobs = options.jobs;
     runOptions.wait = std::chrono::seconds(options.wait_s);

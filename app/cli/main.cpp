@@ -172,7 +172,7 @@ void AddApply(CLI::App& app, Arguments& a, std::function<int()>& run)
     apply->add_option("--wait", a.apply.wait_s, "seconds to wait for a camera to come back after each change (default 300)")
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     apply->add_option("--format", a.format, "tsv (default) or json")->check(CLI::IsMember({"tsv", "json"}));
-    apply->add_option("--target", a.apply.targets, "search this address by unicast as well (repeatable); refused while the search has no unicast sweep");
+    apply->add_option("--target", a.apply.targets, "also search ADDRESS[/PREFIX] by unicast, as search --target does (repeatable)");
     apply->add_option("--interface", a.apply.interfaces, "search only on this interface (repeatable)");
     apply->callback([&] {
         a.apply.json = a.format == "json";

@@ -195,13 +195,18 @@ CSV
   echo "$(cat "$work/took") < 2" | bc | grep -q 1 || fail "took $(cat "$work/took") s to stop"
   ! grep -q 'text=#3&3&' "$work/log" || fail "X/Y was sent after Ctrl-C"
   ;;
-target-refused)
-  printf 'mac\n000000000011\n' > "$work/plan.csv"
-  run "--camera ip=10.77.0.11,mac=000000000011" '
-    "$cli" apply "$out/plan.csv" --target 10.77.0.11 > "$out/stdout" 2> "$out/stderr"; echo $? > "$out/rc"'
-  [ "$(cat "$work/rc")" = 2 ] || fail "exit $(cat "$work/rc"), expected 2"
-  grep -q -- '--target needs the unicast search' "$work/stderr" || fail "no reason"
-  [ ! -s "$work/log" ] || fail "searched or sent with --target"
+routed-target)
+  # A camera behind a router is found and changed through --target alone.
+  printf 'mac,uid\n020000000112,%s\n' "$(uid 112)" > "$work/plan.csv"
+  lan --topology routed --addresses 2 --sim "--camera ip=10.77.0.11,mac=020000000011" \
+      --sim2 "--camera ip=10.80.0.12,mac=020000000112,uid=$(uid 1) --unicast-own" -- bash -c '
+    cli=$1; out=$2
+    "$cli" apply "$out/plan.csv" > "$out/plain" 2> "$out/plain.err"; echo $? > "$out/plain.rc"
+    "$cli" apply "$out/plan.csv" --target 10.80.0.0/24 --wait 10 > "$out/stdout" 2> "$out/stderr"; echo $? > "$out/rc"
+  ' _ "$cli" "$work" || fail "test LAN failed"
+  [ "$(cat "$work/plain.rc")" = 1 ] || fail "without --target the routed camera was found (exit $(cat "$work/plain.rc"))"
+  [ "$(cat "$work/rc")" = 0 ] || fail "exit $(cat "$work/rc"), expected 0"
+  expect_file stdout "$(printf '10.80.0.12\t020000000112\tuid\t%s\t%s\tapplied' "$(uid 1)" "$(uid 112)")"
   ;;
 *)
   fail "unknown case $case_name"
