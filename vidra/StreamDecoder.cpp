@@ -151,8 +151,11 @@ private:
         codec_->flags |= AV_CODEC_FLAG_LOW_DELAY;
         codec_->flags2 |= AV_CODEC_FLAG2_FAST;
         // Slice threads add no delay; frame threads would hold pictures back.
+        // A second thread pays only above 720p: a wall of sub streams would
+        // otherwise start twice as many threads as it has tiles.
         codec_->thread_type = FF_THREAD_SLICE;
-        codec_->thread_count = 2;
+        const bool large = parameters->width <= 0 || int64_t(parameters->width) * parameters->height > 1280 * 720;
+        codec_->thread_count = large ? 2 : 1;
         if (avcodec_open2(codec_.get(), codec, nullptr) < 0)
             return fail("Cannot decode the stream from " + session_->address());
         for (unsigned i = 0; i < format_->nb_streams; ++i) {
@@ -179,7 +182,12 @@ private:
             }
             if (packet->stream_index == videoStream_ && avcodec_send_packet(codec_.get(), packet.get()) >= 0) {
                 while (avcodec_receive_frame(codec_.get(), frame.get()) >= 0) {
-                    deliver(*frame);
+                    // Every frame is decoded, since the next ones refer to
+                    // it, but only those the window is ready for are
+                    // converted: a window that falls behind skips pictures
+                    // and never queues them.
+                    if (session_->wantsFrame())
+                        deliver(*frame);
                     av_frame_unref(frame.get());
                 }
             }
@@ -199,6 +207,8 @@ private:
             fail("The stream from " + session_->address() + " broke: " + ErrorText(error));
     }
 
+    // One scale and colour conversion, straight from the decoder's planes
+    // into a picture of the size the control shows: no full-size copy.
     void deliver(const AVFrame& frame)
     {
         if (frame.width <= 0 || frame.height <= 0)

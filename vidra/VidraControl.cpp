@@ -2,9 +2,12 @@
 
 #include "platform/ThreadHandoff.h"
 
+#include "vidra/SnapshotMenu.h"
 #include "vidra/StreamDecoder.h"
 #include "vidra/StreamUrl.h"
+#include "vidra/VidraApi.h"
 
+#include <QContextMenuEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -43,12 +46,28 @@ void Trace(const char* format, ...)
     ::close(fd);
 }
 
+const char* StateName(DecodeSession::State state)
+{
+    switch (state) {
+    case DecodeSession::State::Connecting:
+        return "connecting";
+    case DecodeSession::State::Playing:
+        return "playing";
+    case DecodeSession::State::Failed:
+        return "failed";
+    case DecodeSession::State::Ended:
+        return "ended";
+    }
+    return "failed";
+}
+
 }  // namespace
 
 VidraControl::VidraControl(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    setProperty(VIDRA_STATE_PROPERTY, QStringLiteral("closed"));
 }
 
 VidraControl::~VidraControl()
@@ -68,7 +87,7 @@ void VidraControl::OpenStream(const std::string& address, int stream)
     failed_ = false;
     firstPictureLogged_ = false;
     openedAt_ = std::chrono::steady_clock::now();
-    setStatus(QStringLiteral("Connecting to %1").arg(QString::fromStdString(shown)));
+    setStatus("connecting", QStringLiteral("Connecting to %1").arg(QString::fromStdString(shown)));
     StreamDecoder::Start(session_);
     update();
 }
@@ -78,7 +97,7 @@ void VidraControl::CloseStream()
     Trace("CloseStream");
     stopSession();
     picture_ = QImage();
-    setStatus(QString());
+    setStatus("closed", QString());
     failed_ = false;
     update();
 }
@@ -112,9 +131,9 @@ void VidraControl::takeDelivery()
         picture_ = std::move(frame);
     const DecodeSession::State state = session_->state();
     if (state == DecodeSession::State::Playing) {
-        setStatus(QString());
+        setStatus("playing", QString());
     } else {
-        setStatus(QString::fromStdString(session_->status()));
+        setStatus(StateName(state), QString::fromStdString(session_->status()));
         if ((state == DecodeSession::State::Failed || state == DecodeSession::State::Ended) && !failed_) {
             failed_ = true;
             Trace("failed text=%s", session_->status().c_str());
@@ -130,11 +149,18 @@ void VidraControl::resizeEvent(QResizeEvent* event)
         session_->setTargetSize(event->size());
 }
 
-void VidraControl::setStatus(const QString& text)
+void VidraControl::setStatus(const char* state, const QString& text)
 {
     status_ = text;
     // Read out by screen readers, and by tests through the plug-in's C interface.
     setAccessibleDescription(text);
+    if (property(VIDRA_STATE_PROPERTY).toString() != QLatin1String(state))
+        setProperty(VIDRA_STATE_PROPERTY, QString::fromLatin1(state));
+}
+
+void VidraControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    SnapshotMenu::Offer(this, picture_, event->globalPos());
 }
 
 void VidraControl::paintEvent(QPaintEvent*)
@@ -142,11 +168,17 @@ void VidraControl::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!picture_.isNull()) {
+        // The decoder made the picture in the size it is shown in, so it is
+        // drawn as it is; it is scaled here only for the moment between a
+        // resize and the next picture.
         QSize fitted = picture_.size();
         fitted.scale(size(), Qt::KeepAspectRatio);
         QRect target(QPoint(0, 0), fitted);
         target.moveCenter(rect().center());
-        painter.drawImage(target, picture_);
+        if (fitted == picture_.size())
+            painter.drawImage(target.topLeft(), picture_);
+        else
+            painter.drawImage(target, picture_);
         if (!firstPictureLogged_) {
             firstPictureLogged_ = true;
             const double ms =

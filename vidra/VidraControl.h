@@ -5,6 +5,10 @@
 //
 // VIDRA_LOG, when set, names a file that gets one line per call and per
 // first picture shown, for tests and benchmarks.
+//
+// A host that needs to follow the stream (a wall that reconnects on its own)
+// reads the control's VIDRA_STATE_PROPERTY, a QObject property that changes
+// with a QEvent::DynamicPropertyChange the host may filter.
 
 #include "vidra/DecodeSession.h"
 
@@ -33,12 +37,13 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void stopSession();
-    void setStatus(const QString& text);
+    void setStatus(const char* state, const QString& text);
     void takeDelivery();
 
     std::shared_ptr<DecodeSession> session_;
