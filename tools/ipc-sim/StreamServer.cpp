@@ -1,6 +1,7 @@
 #include "tools/ipc-sim/StreamServer.h"
 
 #include "platform/Socket.h"
+#include "tools/ipc-sim/SharedEncoder.h"
 #include "tools/ipc-sim/TimeStrip.h"
 
 #include <gst/gst.h>
@@ -19,11 +20,11 @@
 namespace orvane::sim {
 
 struct StreamPath {
-    StreamServer::Address* address;
+    StreamServer::Address* address;  // null for a shared encoder's pictures
     const char* path;
-    int width;
-    int height;
+    StreamShape shape;
     int bitrate_kbps;
+    SharedEncoder* encoder;  // null: each client has an encoder of its own
 };
 
 struct StreamServer::OpenClients {
@@ -45,6 +46,15 @@ struct StreamServer::Address {
 namespace {
 
 constexpr gint64 kStallAfter_us = 2 * G_USEC_PER_SEC;
+constexpr StreamShape kMainShape{1920, 1080, 25};
+constexpr int kMainBitrate_kbps = 4000;
+
+// 2000 kbit/s at 720p at 25 fps, in proportion for other shapes.
+int SubBitrate_kbps(const StreamShape& shape)
+{
+    const long long pixels_per_s = static_cast<long long>(shape.width) * shape.height * shape.fps;
+    return static_cast<int>(std::max(200LL, 2000LL * pixels_per_s / (1280LL * 720 * 25)));
+}
 // UDP ports for the streams' RTP and RTCP, bound to the camera's own address
 // so that a client sees every packet come from the camera it asked.
 constexpr guint16 kFirstUdpPort = 20000;
@@ -100,8 +110,9 @@ GstPadProbeReturn PaintFrame(GstPad* pad, GstPadProbeInfo* probe, gpointer data)
 {
     auto* painter = static_cast<Painter*>(data);
     std::lock_guard<std::mutex> lock(painter->mutex);
-    const StreamServer::Address& address = *painter->stream->address;
-    if (address.mode == StreamMode::Stall) {
+    const StreamServer::Address* camera = painter->stream->address;
+    if (camera != nullptr && camera->mode == StreamMode::Stall) {
+        const StreamServer::Address& address = *camera;
         const gint64 now = g_get_monotonic_time();
         if (painter->firstFrame_us < 0)
             painter->firstFrame_us = now;
@@ -151,18 +162,71 @@ void DeletePainter(gpointer data)
     delete painter;
 }
 
-void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
+void AttachPainter(GstElement* bin, const StreamPath* stream)
 {
-    GstElement* bin = gst_rtsp_media_get_element(media);
     GstElement* raw = gst_bin_get_by_name(GST_BIN(bin), "raw");
     if (raw) {
         GstPad* pad = gst_element_get_static_pad(raw, "src");
         auto* painter = new Painter;
-        painter->stream = static_cast<const StreamPath*>(data);
+        painter->stream = stream;
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, PaintFrame, painter, DeletePainter);
         gst_object_unref(pad);
         gst_object_unref(raw);
     }
+}
+
+// A client of a shared encoder: fed from media-configure until the media is
+// unprepared.
+struct SharedClient {
+    SharedEncoder* encoder;
+    GstElement* source;
+    const StreamPath* stream;
+};
+
+void LeaveEncoder(GstRTSPMedia*, gpointer data)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (client->source != nullptr) {
+        client->encoder->leave(client->source);
+        gst_object_unref(client->source);
+        client->source = nullptr;
+    }
+}
+
+void DeleteSharedClient(gpointer data, GClosure*)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (client->source != nullptr) {
+        client->encoder->leave(client->source);
+        gst_object_unref(client->source);
+    }
+    delete client;
+}
+
+void JoinEncoder(GstRTSPMedia* media, GstElement* bin, const StreamPath* stream)
+{
+    GstElement* source = gst_bin_get_by_name(GST_BIN(bin), "src");
+    if (source == nullptr)
+        return;
+    const StreamServer::Address* address = stream->address;
+    const std::string path = stream->path;
+    const long long stallAfter_us = address->mode == StreamMode::Stall ? kStallAfter_us : 0;
+    stream->encoder->join(source, stallAfter_us, [address, path] {
+        address->log->write("rtsp-stall camera=" + address->ip + " path=" + path);
+    });
+    auto* client = new SharedClient{stream->encoder, source, stream};
+    g_signal_connect_data(media, "unprepared", G_CALLBACK(LeaveEncoder), client, DeleteSharedClient,
+                          GConnectFlags(0));
+}
+
+void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
+{
+    const auto* stream = static_cast<const StreamPath*>(data);
+    GstElement* bin = gst_rtsp_media_get_element(media);
+    if (stream->encoder != nullptr)
+        JoinEncoder(media, bin, stream);
+    else
+        AttachPainter(bin, stream);
     gst_object_unref(bin);
 }
 
@@ -209,13 +273,18 @@ GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports)
 {
     // ultrafast/zerolatency: no B-frames, no look-ahead, so a frame leaves
     // the encoder at once; one key frame a second so a client starts fast.
+    const StreamShape& shape = stream.shape;
     const std::string launch =
-        "( videotestsrc is-live=true pattern=black"
-        " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
-        std::to_string(stream.width) + ",height=" + std::to_string(stream.height) +
-        ",framerate=25/1"
-        " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" +
-        std::to_string(stream.bitrate_kbps) + " ! rtph264pay name=pay0 pt=96 config-interval=1 )";
+        stream.encoder != nullptr
+            ? SharedEncoder::ClientLaunch()
+            : "( videotestsrc is-live=true pattern=black"
+              " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
+                  std::to_string(shape.width) + ",height=" + std::to_string(shape.height) +
+                  ",framerate=" + std::to_string(shape.fps) +
+                  "/1"
+                  " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=" +
+                  std::to_string(shape.fps) + " bitrate=" + std::to_string(stream.bitrate_kbps) +
+                  " ! rtph264pay name=pay0 pt=96 config-interval=1 )";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     // A pipeline of its own for each client: with one pipeline shared by a
@@ -232,6 +301,23 @@ GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) { ret
 GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
 }  // namespace
+
+void StreamServer::shareEncoders()
+{
+    const StreamShape shapes[2] = {kMainShape, config_.sub};
+    const int bitrates_kbps[2] = {kMainBitrate_kbps, SubBitrate_kbps(config_.sub)};
+    for (int i = 0; i < 2; ++i) {
+        auto pictures = std::make_unique<StreamPath>(StreamPath{nullptr, i == 0 ? "/main" : "/sub", shapes[i],
+                                                                bitrates_kbps[i], nullptr});
+        const StreamPath* painted = pictures.get();
+        encoders_.push_back(std::make_unique<SharedEncoder>(
+            painted->path, shapes[i], bitrates_kbps[i],
+            [painted](GstElement* pipeline) { AttachPainter(pipeline, painted); }, log_));
+        sharedPictures_.push_back(std::move(pictures));
+        for (const std::unique_ptr<Address>& address : addresses_)
+            address->paths[i].encoder = encoders_.back().get();
+    }
+}
 
 StreamServer::StreamServer(const SimConfig& config, EventLog& log)
     : config_(config), log_(log), openClients_(std::make_unique<OpenClients>())
@@ -256,12 +342,14 @@ bool StreamServer::start(std::string& error)
         address->clients = openClients_.get();
         address->ip = camera.ip;
         address->mode = camera.stream;
-        address->paths[0] = {address.get(), "/main", 1920, 1080, 4000};
-        address->paths[1] = {address.get(), "/sub", 1280, 720, 2000};
+        address->paths[0] = {address.get(), "/main", kMainShape, kMainBitrate_kbps, nullptr};
+        address->paths[1] = {address.get(), "/sub", config_.sub, SubBitrate_kbps(config_.sub), nullptr};
         addresses_.push_back(std::move(address));
     }
     if (addresses_.empty())
         return true;
+    if (config_.encoders == EncoderUse::Shared)
+        shareEncoders();
 
     GError* failure = nullptr;
     if (!gst_init_check(nullptr, nullptr, &failure)) {
@@ -353,6 +441,9 @@ void StreamServer::stop()
             static_cast<void>(address.release());
         addresses_.clear();
         static_cast<void>(openClients_.release());
+        for (std::unique_ptr<SharedEncoder>& encoder : encoders_)
+            static_cast<void>(encoder.release());
+        encoders_.clear();
         context_ = nullptr;
         return;
     }
@@ -368,6 +459,9 @@ void StreamServer::stop()
     // Waits for the client and media threads to end.
     gst_rtsp_thread_pool_cleanup();
     g_object_unref(clientThreads_);
+    // After every media: a media's end leaves its encoder.
+    encoders_.clear();
+    sharedPictures_.clear();
     g_main_loop_unref(loop_);
     g_main_context_unref(context_);
     clientThreads_ = nullptr;
