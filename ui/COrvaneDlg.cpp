@@ -11,6 +11,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CAddDlg.h"
 #include "ui/CBatchDlg.h"
+#include "ui/CLiveWallDlg.h"
 #include "ui/CFirstAddressDlg.h"
 #include "ui/CSetDlg.h"
 #include "ui/CWaitingDlg.h"
@@ -230,6 +231,7 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     menu.addAction(about)->setData(int(kAbout));
     menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
+    menu.addAction(QStringLiteral("Live &wall..."))->setData(int(kLiveWallAll));
     if (const QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt());
 }
@@ -272,6 +274,20 @@ void COrvaneDlg::OnCommand(int command)
     case kOpenWebPage:
         OnOpenWebPage();
         break;
+    case kLiveWall: {
+        std::vector<int> rows = list_.selectedRows();
+        if (rows.empty() && currentRow_ >= 0)
+            rows.push_back(currentRow_);
+        OnLiveWall(rows);
+        break;
+    }
+    case kLiveWallAll: {
+        std::vector<int> rows(list_.listedRows().size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<int>(i);
+        OnLiveWall(rows);
+        break;
+    }
     default:
         break;
     }
@@ -419,4 +435,29 @@ void COrvaneDlg::OnOpenWebPage()
     list_.readCell(currentRow_, kIpColumn, ip);
     if (ip[0] != '\0')
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/").arg(QString::fromLatin1(ip))));
+}
+
+// The wall takes the rows' streams by the same rule as Link(720P) and
+// Link(1080P), and lives on its own: the main window goes on meanwhile.
+void COrvaneDlg::OnLiveWall(const std::vector<int>& rows)
+{
+    if (rows.empty())
+        return;
+    if (rows.size() > size_t(CLiveWallDlg::kMaxCameras)) {
+        ShowWindowMessage(this, QStringLiteral("The live wall shows at most %1 cameras; %2 are chosen.")
+                                    .arg(CLiveWallDlg::kMaxCameras)
+                                    .arg(rows.size()));
+        return;
+    }
+    std::vector<CWallTile::Camera> cameras;
+    char ip[CameraList::kCellBuffer];
+    char version[CameraList::kCellBuffer];
+    for (int row : rows) {
+        list_.readCell(row, kIpColumn, ip);
+        list_.readCell(row, kVersionColumn, version);
+        cameras.push_back({ip, orvane::StreamForLink(version, orvane::LinkQuality::k720P),
+                           orvane::StreamForLink(version, orvane::LinkQuality::k1080P)});
+    }
+    auto* wall = new CLiveWallDlg(cameras, this);
+    wall->show();
 }

@@ -40,6 +40,9 @@ public:
         kAssignAddresses = 33002,
         kExportList = 33003,
         kOpenWebPage = 33004,
+        // The live wall of the selected rows (row menu), of every row (own menu).
+        kLiveWall = 33005,
+        kLiveWallAll = 33006,
     };
 
     // Asks the operator for a file to open through an MFC-style filter
@@ -91,6 +94,7 @@ private:
     void OnAssignAddresses();
     void OnExportList();
     void OnOpenWebPage();
+    void OnLiveWall(const std::vector<int>& rows);
     void runBatch(int work, const QString& what);
     std::vector<std::string> selectedAddresses() const;
 

@@ -92,7 +92,8 @@ private slots:
         for (const QAction* action : menu->actions())
             ids << (action->isSeparator() ? 0 : action->data().toInt());
         QCOMPARE(ids, (QList<int>{32780, 32773, 32774, 32776, 32783, 32789, 0, COrvaneDlg::kUpdateSelected,
-                                  COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage}));
+                                  COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage,
+                                  COrvaneDlg::kLiveWall}));
     }
 
     void init()
@@ -197,7 +198,7 @@ private slots:
         // The six commands of a row as they always were, then the ones for the selected rows.
         QCOMPARE(driver->menus[0], (QStringList{"Link(720P)", "Link(1080P)", "Update", "Set",
                                                 "Reg Activex (disabled)", "UpdateOnvifIps", "Update selected...",
-                                                "Assign addresses...", "Export list...", "Open web page"}));
+                                                "Assign addresses...", "Export list...", "Open web page", "Live &wall..."}));
     }
 
     void onlyTheMouseOpensTheRowMenu()
@@ -287,7 +288,8 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, window->mapToGlobal(at));
         QApplication::sendEvent(window.get(), &event);
         QCOMPARE(driver->menus,
-                 (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list...")}}));
+                 (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list..."),
+                                      QStringLiteral("Live &wall...")}}));
         QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
         QVERIFY(window->isVisible());
     }
