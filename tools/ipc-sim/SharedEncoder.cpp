@@ -16,6 +16,8 @@ struct SharedEncoder::Client {
     bool playing = false;
     bool needKey = true;
     gint64 firstFed_us = -1;
+    // Added to the encoder's times to give the client's own running time.
+    GstClockTimeDiff offset_ns = 0;
     bool stopped = false;
 };
 
@@ -28,6 +30,14 @@ bool IsPlaying(GstElement* element)
     GstState state = GST_STATE_NULL;
     return gst_element_get_state(element, &state, nullptr, 0) != GST_STATE_CHANGE_FAILURE &&
            state == GST_STATE_PLAYING;
+}
+
+GstClockTime Moved(GstClockTime time, GstClockTimeDiff offset_ns)
+{
+    if (!GST_CLOCK_TIME_IS_VALID(time))
+        return GST_CLOCK_TIME_NONE;
+    const GstClockTimeDiff moved = GstClockTimeDiff(time) + offset_ns;
+    return moved < 0 ? 0 : GstClockTime(moved);
 }
 
 }  // namespace
@@ -50,9 +60,7 @@ SharedEncoder::~SharedEncoder()
 
 std::string SharedEncoder::ClientLaunch()
 {
-    // Stamped as they arrive: the encoder's own times belong to another
-    // pipeline's clock.
-    return std::string("( appsrc name=src is-live=true format=time do-timestamp=true caps=") + kAccessUnitCaps +
+    return std::string("( appsrc name=src is-live=true format=time caps=") + kAccessUnitCaps +
            " ! rtph264pay name=pay0 pt=96 config-interval=1 )";
 }
 
@@ -132,6 +140,15 @@ void SharedEncoder::leave(GstElement* source)
         stopLocked();
 }
 
+void SharedEncoder::restart(GstElement* source)
+{
+    std::lock_guard<std::mutex> lock(clientsMutex_);
+    for (Client& client : clients_) {
+        if (client.source == source)
+            client.needKey = true;
+    }
+}
+
 int SharedEncoder::OnSample(GstAppSink* sink, void* data)
 {
     GstSample* sample = gst_app_sink_pull_sample(sink);
@@ -168,6 +185,15 @@ void SharedEncoder::feed(void* opaque)
                 wantKey = true;
                 continue;
             }
+            if (client.needKey) {
+                // The encoder's times run on another pipeline's clock: from
+                // this key frame on they are moved to the client's, keeping
+                // the encoder's spacing.
+                const GstClockTime now_ns = gst_element_get_current_running_time(client.source);
+                client.offset_ns = GST_CLOCK_TIME_IS_VALID(now_ns) && GST_BUFFER_PTS_IS_VALID(unit)
+                                       ? GST_CLOCK_DIFF(GST_BUFFER_PTS(unit), now_ns)
+                                       : 0;
+            }
             client.needKey = false;
             if (client.firstFed_us < 0)
                 client.firstFed_us = now;
@@ -177,8 +203,8 @@ void SharedEncoder::feed(void* opaque)
                 continue;
             }
             GstBuffer* copy = gst_buffer_copy(unit);
-            GST_BUFFER_PTS(copy) = GST_CLOCK_TIME_NONE;
-            GST_BUFFER_DTS(copy) = GST_CLOCK_TIME_NONE;
+            GST_BUFFER_PTS(copy) = Moved(GST_BUFFER_PTS(unit), client.offset_ns);
+            GST_BUFFER_DTS(copy) = Moved(GST_BUFFER_DTS(unit), client.offset_ns);
             gst_app_src_push_buffer(GST_APP_SRC(client.source), copy);
         }
     }

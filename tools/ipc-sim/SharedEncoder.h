@@ -37,6 +37,8 @@ public:
     // it is fed no more and stalled() is called once.
     void join(GstElement* source, long long stallAfter_us, std::function<void()> stalled);
     void leave(GstElement* source);
+    // The client's media starts playing (again): it waits for a key frame.
+    void restart(GstElement* source);
 
 private:
     struct Client;

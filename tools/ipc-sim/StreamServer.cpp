@@ -193,6 +193,15 @@ void LeaveEncoder(GstRTSPMedia*, gpointer data)
     }
 }
 
+// A media plays once while it is prepared, for its description, and again
+// on PLAY: what was sent in between reached no one.
+void RestartEncoder(GstRTSPMedia*, gint state, gpointer data)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (state == GST_STATE_PLAYING && client->source != nullptr)
+        client->encoder->restart(client->source);
+}
+
 void DeleteSharedClient(gpointer data, GClosure*)
 {
     auto* client = static_cast<SharedClient*>(data);
@@ -215,6 +224,7 @@ void JoinEncoder(GstRTSPMedia* media, GstElement* bin, const StreamPath* stream)
         address->log->write("rtsp-stall camera=" + address->ip + " path=" + path);
     });
     auto* client = new SharedClient{stream->encoder, source, stream};
+    g_signal_connect(media, "new-state", G_CALLBACK(RestartEncoder), client);
     g_signal_connect_data(media, "unprepared", G_CALLBACK(LeaveEncoder), client, DeleteSharedClient,
                           GConnectFlags(0));
 }
