@@ -4,14 +4,18 @@
 // plug-in in a registry of its own first. Prints "tiles X,Y,W,H ..." once
 // laid out, "all-playing ms=N" when every tile shows its camera's picture,
 // then, with --shot, writes a screenshot of the wall and goes on until it
-// is killed.
-//   wall_bench [--shot FILE] WIDTH HEIGHT ADDRESS...
+// is killed. With --cycles N it opens the wall, waits until every tile plays,
+// closes it and waits until the process has no more threads than before,
+// N times, printing each cycle; it ends with 0 when every cycle did both.
+//   wall_bench [--shot FILE | --cycles N] WIDTH HEIGHT ADDRESS...
 
 #include "ui/CLiveWallDlg.h"
 #include "ui/Resources.h"
 #include "vidra/VidraApi.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QPointer>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -42,6 +46,49 @@ bool AllPlaying(const CLiveWallDlg& wall)
     return true;
 }
 
+int ThreadCount()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Runs the events until done() holds, for at most timeout_ms.
+template <typename Done>
+bool WaitFor(Done done, int timeout_ms)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > timeout_ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+int OpenAndClose(const std::vector<CWallTile::Camera>& cameras, int width, int height, int cycles)
+{
+    const int threadsBefore = ThreadCount();
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+        QElapsedTimer opened;
+        opened.start();
+        QPointer<CLiveWallDlg> wall = new CLiveWallDlg(cameras, nullptr);
+        wall->setGeometry(0, 0, width, height);
+        wall->show();
+        const bool played = WaitFor([&] { return AllPlaying(*wall); }, 10000);
+        const long long playing_ms = opened.elapsed();
+        wall->close();
+        const bool gone = WaitFor([&] { return wall.isNull(); }, 2000);
+        const bool ended = WaitFor([&] { return ThreadCount() <= threadsBefore; }, 8000);
+        std::printf("cycle %d: %s after %lld ms, %s, threads %d (before %d)\n", cycle,
+                    played ? "every tile playing" : "NOT every tile playing", playing_ms,
+                    gone ? "closed" : "NOT closed", ThreadCount(), threadsBefore);
+        std::fflush(stdout);
+        if (!played || !gone || !ended)
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -50,12 +97,16 @@ int main(int argc, char** argv)
     InitOrvaneResources();
     int first = 1;
     const char* shot = nullptr;
+    int cycles = 0;
     if (argc > 2 && std::strcmp(argv[1], "--shot") == 0) {
         shot = argv[2];
         first = 3;
+    } else if (argc > 2 && std::strcmp(argv[1], "--cycles") == 0) {
+        cycles = std::atoi(argv[2]);
+        first = 3;
     }
     if (argc - first < 3) {
-        std::fprintf(stderr, "usage: wall_bench [--shot FILE] WIDTH HEIGHT ADDRESS...\n");
+        std::fprintf(stderr, "usage: wall_bench [--shot FILE | --cycles N] WIDTH HEIGHT ADDRESS...\n");
         return 2;
     }
     QTemporaryDir registry;
@@ -66,6 +117,8 @@ int main(int argc, char** argv)
     std::vector<CWallTile::Camera> cameras;
     for (int i = first + 2; i < argc; ++i)
         cameras.push_back({argv[i], 5, 4});
+    if (cycles > 0)
+        return OpenAndClose(cameras, std::atoi(argv[first]), std::atoi(argv[first + 1]), cycles);
     auto* wall = new CLiveWallDlg(cameras, nullptr);
     wall->setWindowFlag(Qt::FramelessWindowHint);
     wall->setGeometry(0, 0, std::atoi(argv[first]), std::atoi(argv[first + 1]));
