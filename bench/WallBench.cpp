@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -51,6 +52,18 @@ int ThreadCount()
     return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
+// The plug-in's decoding threads, by the name they give themselves.
+int DecodingThreads()
+{
+    int count = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "vidra-decode" ? 1 : 0;
+    }
+    return count;
+}
+
 // Runs the events until done() holds, for at most timeout_ms.
 template <typename Done>
 bool WaitFor(Done done, int timeout_ms)
@@ -67,7 +80,9 @@ bool WaitFor(Done done, int timeout_ms)
 
 int OpenAndClose(const std::vector<CWallTile::Camera>& cameras, int width, int height, int cycles)
 {
-    const int threadsBefore = ThreadCount();
+    // Qt starts threads of its own with the first window (D-Bus, the X
+    // connection): the count after the first cycle is the one to keep.
+    int threadsBefore = 0;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         QElapsedTimer opened;
         opened.start();
@@ -76,14 +91,18 @@ int OpenAndClose(const std::vector<CWallTile::Camera>& cameras, int width, int h
         wall->show();
         const bool played = WaitFor([&] { return AllPlaying(*wall); }, 10000);
         const long long playing_ms = opened.elapsed();
+        const int decoding = DecodingThreads();
         wall->close();
         const bool gone = WaitFor([&] { return wall.isNull(); }, 2000);
-        const bool ended = WaitFor([&] { return ThreadCount() <= threadsBefore; }, 8000);
-        std::printf("cycle %d: %s after %lld ms, %s, threads %d (before %d)\n", cycle,
-                    played ? "every tile playing" : "NOT every tile playing", playing_ms,
-                    gone ? "closed" : "NOT closed", ThreadCount(), threadsBefore);
+        const bool ended = WaitFor([&] { return DecodingThreads() == 0; }, 8000);
+        if (cycle == 1)
+            threadsBefore = ThreadCount();
+        const bool kept = ThreadCount() <= threadsBefore;
+        std::printf("cycle %d: %s after %lld ms with %d decoding threads, %s, %d left, threads %d (after the first: %d)\n",
+                    cycle, played ? "every tile playing" : "NOT every tile playing", playing_ms, decoding,
+                    gone ? "closed" : "NOT closed", DecodingThreads(), ThreadCount(), threadsBefore);
         std::fflush(stdout);
-        if (!played || !gone || !ended)
+        if (!played || !gone || !ended || !kept)
             return 1;
     }
     return 0;
