@@ -3,7 +3,7 @@
 // double-click plays one camera's 1080P stream across the wall and back; a
 // stream that stops says so on its tile and comes back by itself; closing
 // the wall ends every RTSP session the simulator had and every decoding
-// thread. Runs inside scripts/test-lan with the cameras of
+// thread; a right-click saves a tile's picture. Runs inside scripts/test-lan with the cameras of
 // tests/ui/CMakeLists.txt.
 
 #include "tests/ui/ModalDriver.h"
@@ -14,6 +14,7 @@
 #include "ui/COrvaneDlg.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QPointer>
 #include <QScreen>
@@ -241,6 +242,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(CountLines(simLog, "rtsp-close") - closedBefore, 4, 8000);
         // Each decoding thread ends once it sees its stop.
         QTRY_VERIFY_WITH_TIMEOUT(ThreadCount() <= threadsBefore, 8000);
+    }
+
+    void rightClickSavesTheTilesPicture()
+    {
+        openWall({kLive[0]});
+        QTRY_VERIFY_WITH_TIMEOUT(allPlaying(), 8000);
+        QWidget* shown = tile(0).widget();
+        QTRY_VERIFY_WITH_TIMEOUT(StripTime(screenOf(shown)).has_value(), 3000);
+        const QString path = data.filePath(QStringLiteral("snapshot.png"));
+        driver->onDialog("QFileDialog", [path](QDialog* dialog) {
+            auto* files = static_cast<QFileDialog*>(dialog);
+            files->selectFile(path);
+            dialog->accept();  // QFileDialog::accept, through the public QDialog one
+        });
+        driver->chooseMenuItem(QStringLiteral("Save snapshot..."));
+        const QPoint at = shown->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, shown->mapToGlobal(at));
+        QApplication::sendEvent(shown, &event);
+        QCOMPARE(driver->menus, (QList<QStringList>{{QStringLiteral("Save snapshot...")}}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 3000);
+        const QImage saved = QImage(path).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(StripTime(saved).has_value(), "the saved picture has no readable time strip");
+        QSize fitted(640, 360);
+        fitted.scale(shown->size(), Qt::KeepAspectRatio);
+        QCOMPARE(saved.size(), fitted);
     }
 
     void moreThanSixteenAreRefusedNamingTheLimit()
