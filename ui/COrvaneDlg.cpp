@@ -274,13 +274,9 @@ void COrvaneDlg::OnCommand(int command)
     case kOpenWebPage:
         OnOpenWebPage();
         break;
-    case kLiveWall: {
-        std::vector<int> rows = list_.selectedRows();
-        if (rows.empty() && currentRow_ >= 0)
-            rows.push_back(currentRow_);
-        OnLiveWall(rows);
+    case kLiveWall:
+        OnLiveWall(chosenRows());
         break;
-    }
     case kLiveWallAll: {
         std::vector<int> rows(list_.listedRows().size());
         for (size_t i = 0; i < rows.size(); ++i)
@@ -373,12 +369,18 @@ void COrvaneDlg::closeEvent(QCloseEvent* event)
     QApplication::beep();
 }
 
-// The selected rows' addresses, or the current row's when none is selected.
-std::vector<std::string> COrvaneDlg::selectedAddresses() const
+// The selected rows, or the current row when none is selected.
+std::vector<int> COrvaneDlg::chosenRows() const
 {
     std::vector<int> rows = list_.selectedRows();
     if (rows.empty() && currentRow_ >= 0)
         rows.push_back(currentRow_);
+    return rows;
+}
+
+std::vector<std::string> COrvaneDlg::selectedAddresses() const
+{
+    const std::vector<int> rows = chosenRows();
     std::vector<std::string> addresses;
     char ip[CameraList::kCellBuffer];
     for (int row : rows) {

@@ -96,6 +96,7 @@ private:
     void OnOpenWebPage();
     void OnLiveWall(const std::vector<int>& rows);
     void runBatch(int work, const QString& what);
+    std::vector<int> chosenRows() const;
     std::vector<std::string> selectedAddresses() const;
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;

@@ -94,6 +94,12 @@ private slots:
         QCOMPARE(ids, (QList<int>{32780, 32773, 32774, 32776, 32783, 32789, 0, COrvaneDlg::kUpdateSelected,
                                   COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage,
                                   COrvaneDlg::kLiveWall}));
+        // W in the open menu picks Live wall: no other entry claims the letter.
+        int picked = 0;
+        connect(menu.get(), &QMenu::triggered, this, [&picked](QAction* action) { picked = action->data().toInt(); });
+        menu->popup(QPoint(0, 0));
+        QTest::keyClick(menu.get(), Qt::Key_W);
+        QCOMPARE(picked, int(COrvaneDlg::kLiveWall));
     }
 
     void init()
