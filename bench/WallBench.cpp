@@ -3,8 +3,8 @@
 // camera without the old numbering (720P 5, 1080P 4). Registers the built
 // plug-in in a registry of its own first. Prints "tiles X,Y,W,H ..." once
 // laid out, "all-playing ms=N" when every tile shows its camera's picture,
-// then, with --shot, writes a screenshot of the wall and goes on until it
-// is killed. With --cycles N it opens the wall, waits until every tile plays,
+// then, with --shot, writes a screenshot of the wall (after 12 s at the
+// latest, then with "not-all-playing") and goes on until it is killed. With --cycles N it opens the wall, waits until every tile plays,
 // closes it and waits until the process has no more threads than before,
 // N times, printing each cycle; it ends with 0 when every cycle did both.
 //   wall_bench [--shot FILE | --cycles N] WIDTH HEIGHT ADDRESS...
@@ -148,10 +148,13 @@ int main(int argc, char** argv)
     QTimer poll;
     bool told = false;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (told || !AllPlaying(*wall))
+        // A wall with cameras that never play is shot after 12 s, to look at
+        // the tiles' states.
+        const bool playing = AllPlaying(*wall);
+        if (told || (!playing && (shot == nullptr || opened.elapsed() < 12000)))
             return;
         told = true;
-        std::printf("all-playing ms=%lld\n", static_cast<long long>(opened.elapsed()));
+        std::printf("%s ms=%lld\n", playing ? "all-playing" : "not-all-playing", static_cast<long long>(opened.elapsed()));
         std::printf("tiles");
         for (const auto& tile : wall->tiles()) {
             const QPoint at = tile->widget()->mapToGlobal(QPoint(0, 0));
