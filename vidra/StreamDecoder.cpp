@@ -216,9 +216,14 @@ private:
         if (frame.width <= 0 || frame.height <= 0)
             return;
         const QSize size = FitInto(frame.width, frame.height, session_->targetSize());
+        // A sub stream shrunk to half or less, as on a wall's tile, takes the
+        // cheaper two-tap filter; a main stream, the one to judge focus by,
+        // keeps the full one at every size.
+        const bool shrinking = size.width() * 2 <= frame.width && frame.width * frame.height <= 1280 * 720;
         scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
                                            static_cast<AVPixelFormat>(frame.format), size.width(), size.height(),
-                                           AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+                                           AV_PIX_FMT_BGRA, shrinking ? SWS_FAST_BILINEAR : SWS_BILINEAR, nullptr,
+                                           nullptr, nullptr));
         if (!scaler_)
             return;
         QImage picture(size, QImage::Format_RGB32);
