@@ -15,6 +15,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CAddDlg.h"
 #include "ui/CBatchDlg.h"
+#include "ui/CLiveWallDlg.h"
 #include "ui/CFirstAddressDlg.h"
 #include "ui/CSetDlg.h"
 #include "ui/CWaitingDlg.h"
@@ -280,6 +281,7 @@ void COrvaneDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(QStringLiteral("Export list..."))->setData(int(kExportList));
     menu.addAction(QStringLiteral("Search &networks..."))->setData(int(kSearchNetworks));
     menu.addAction(QStringLiteral("Apply &plan..."))->setData(int(kApplyPlan));
+    menu.addAction(QStringLiteral("Live &wall..."))->setData(int(kLiveWallAll));
     if (const QAction* chosen = menu.exec(event->globalPos()))
         OnCommand(chosen->data().toInt());
 }
@@ -328,6 +330,16 @@ void COrvaneDlg::OnCommand(int command)
     case kApplyPlan:
         OnApplyPlan();
         break;
+    case kLiveWall:
+        OnLiveWall(chosenRows());
+        break;
+    case kLiveWallAll: {
+        std::vector<int> rows(list_.listedRows().size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<int>(i);
+        OnLiveWall(rows);
+        break;
+    }
     default:
         break;
     }
@@ -423,12 +435,18 @@ void COrvaneDlg::closeEvent(QCloseEvent* event)
     QApplication::beep();
 }
 
-// The selected rows' addresses, or the current row's when none is selected.
-std::vector<std::string> COrvaneDlg::selectedAddresses() const
+// The selected rows, or the current row when none is selected.
+std::vector<int> COrvaneDlg::chosenRows() const
 {
     std::vector<int> rows = list_.selectedRows();
     if (rows.empty() && currentRow_ >= 0)
         rows.push_back(currentRow_);
+    return rows;
+}
+
+std::vector<std::string> COrvaneDlg::selectedAddresses() const
+{
+    const std::vector<int> rows = chosenRows();
     std::vector<std::string> addresses;
     char ip[CameraList::kCellBuffer];
     for (int row : rows) {
@@ -499,4 +517,29 @@ void COrvaneDlg::OnOpenWebPage()
     list_.readCell(currentRow_, kIpColumn, ip);
     if (ip[0] != '\0')
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://%1/").arg(QString::fromLatin1(ip))));
+}
+
+// The wall takes the rows' streams by the same rule as Link(720P) and
+// Link(1080P), and lives on its own: the main window goes on meanwhile.
+void COrvaneDlg::OnLiveWall(const std::vector<int>& rows)
+{
+    if (rows.empty())
+        return;
+    if (rows.size() > size_t(CLiveWallDlg::kMaxCameras)) {
+        ShowWindowMessage(this, QStringLiteral("The live wall shows at most %1 cameras; %2 are chosen.")
+                                    .arg(CLiveWallDlg::kMaxCameras)
+                                    .arg(rows.size()));
+        return;
+    }
+    std::vector<CWallTile::Camera> cameras;
+    char ip[CameraList::kCellBuffer];
+    char version[CameraList::kCellBuffer];
+    for (int row : rows) {
+        list_.readCell(row, kIpColumn, ip);
+        list_.readCell(row, kVersionColumn, version);
+        cameras.push_back({ip, orvane::StreamForLink(version, orvane::LinkQuality::k720P),
+                           orvane::StreamForLink(version, orvane::LinkQuality::k1080P)});
+    }
+    auto* wall = new CLiveWallDlg(cameras, this);
+    wall->show();
 }

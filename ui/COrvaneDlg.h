@@ -42,6 +42,9 @@ public:
         kOpenWebPage = 33004,
         kSearchNetworks = 33005,
         kApplyPlan = 33006,
+        // The live wall of the selected rows (row menu), of every row (own menu).
+        kLiveWall = 33007,
+        kLiveWallAll = 33008,
     };
 
     // Asks the operator for a file to open through an MFC-style filter
@@ -100,7 +103,9 @@ private:
     void OnExportList();
     void OnApplyPlan();
     void OnOpenWebPage();
+    void OnLiveWall(const std::vector<int>& rows);
     void runBatch(int work, const QString& what);
+    std::vector<int> chosenRows() const;
     std::vector<std::string> selectedAddresses() const;
 
     std::unique_ptr<Ui::COrvaneDlg> ui_;

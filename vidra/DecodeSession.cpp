@@ -33,6 +33,12 @@ QSize DecodeSession::targetSize() const
     return targetSize_;
 }
 
+bool DecodeSession::wantsFrame() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !frameWaiting_;
+}
+
 bool DecodeSession::takeFrame(QImage& frame)
 {
     std::lock_guard<std::mutex> lock(mutex_);

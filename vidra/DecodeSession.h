@@ -47,6 +47,9 @@ public:
     // Decoder side.
     bool stopRequested() const { return stop_; }
     QSize targetSize() const;
+    // Whether the control has taken the last picture: a decoder that is
+    // ahead of the window converts nothing and drops the frame instead.
+    bool wantsFrame() const;
     void deliverFrame(QImage frame);
     bool fullFrameWanted() const { return fullFrameWanted_; }
     void deliverFullFrame(QImage frame);

@@ -80,3 +80,7 @@ typedef int32_t (*VidraRegisterFn)(void);
 #define VIDRA_INVOKE_SYMBOL "VidraInvoke"
 #define VIDRA_REGISTER_SYMBOL "DllRegisterServer"
 #define VIDRA_UNREGISTER_SYMBOL "DllUnregisterServer"
+
+// The control's stream state, a text property of the control widget:
+// "closed", "connecting", "playing", "failed" or "ended".
+#define VIDRA_STATE_PROPERTY "vidraState"

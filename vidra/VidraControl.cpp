@@ -6,6 +6,7 @@
 #include "vidra/StreamDecoder.h"
 #include "vidra/StreamUrl.h"
 #include "vidra/Trace.h"
+#include "vidra/VidraApi.h"
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -21,13 +22,36 @@
 
 namespace vidra {
 
+namespace {
+
+// The state a host reads from VIDRA_STATE_PROPERTY.
+const char* StateName(DecodeSession::State state)
+{
+    switch (state) {
+    case DecodeSession::State::Connecting:
+        return "connecting";
+    case DecodeSession::State::NeedsLogin:
+        return "login";
+    case DecodeSession::State::Playing:
+        return "playing";
+    case DecodeSession::State::Failed:
+        return "failed";
+    case DecodeSession::State::Ended:
+        return "ended";
+    }
+    return "failed";
+}
+
+}  // namespace
+
 VidraControl::VidraControl(QWidget* parent) : QWidget(parent), login_(new LoginForm(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    setProperty(VIDRA_STATE_PROPERTY, QStringLiteral("closed"));
     connect(login_, &LoginForm::connectRequested, this, &VidraControl::connectWithLogin);
     connect(login_, &LoginForm::cancelled, this, [this] {
-        setStatus(QStringLiteral("%1 asks for a user and password").arg(QString::fromStdString(address_)));
+        setStatus("login", QStringLiteral("%1 asks for a user and password").arg(QString::fromStdString(address_)));
         update();
     });
 }
@@ -58,7 +82,7 @@ void VidraControl::OpenStream(const std::string& address, int stream)
     failed_ = false;
     firstPictureLogged_ = false;
     openedAt_ = std::chrono::steady_clock::now();
-    setStatus(QStringLiteral("Connecting to %1").arg(QString::fromStdString(shown)));
+    setStatus("connecting", QStringLiteral("Connecting to %1").arg(QString::fromStdString(shown)));
     StreamDecoder::Start(session_);
     update();
 }
@@ -69,7 +93,7 @@ void VidraControl::CloseStream()
     stopSession();
     hideLogin();
     picture_ = QImage();
-    setStatus(QString());
+    setStatus("closed", QString());
     failed_ = false;
     update();
 }
@@ -108,14 +132,14 @@ void VidraControl::takeDelivery()
     if (state == DecodeSession::State::NeedsLogin) {
         askLogin(session_->status());
     } else if (state == DecodeSession::State::Playing) {
-        setStatus(QString());
+        setStatus("playing", QString());
         if (info_.isEmpty() && !session_->info().empty()) {
             info_ = QString::fromStdString(session_->info());
             infoUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(3);
             QTimer::singleShot(3100, this, [this] { update(); });
         }
     } else {
-        setStatus(QString::fromStdString(session_->status()));
+        setStatus(StateName(state), QString::fromStdString(session_->status()));
         if ((state == DecodeSession::State::Failed || state == DecodeSession::State::Ended) && !failed_) {
             failed_ = true;
             Trace("failed text=%s", session_->status().c_str());
@@ -130,7 +154,7 @@ void VidraControl::askLogin(const std::string& message)
         return;
     const QString address = QString::fromStdString(address_);
     Trace("login-asked address=%s wrong=%d", address_.c_str(), message.empty() ? 0 : 1);
-    setStatus(message.empty() ? QStringLiteral("Log in to %1").arg(address) : QString::fromStdString(message));
+    setStatus("login", message.empty() ? QStringLiteral("Log in to %1").arg(address) : QString::fromStdString(message));
     login_->ask(address, QString::fromStdString(message));
 }
 
@@ -181,7 +205,7 @@ void VidraControl::writeSnapshot(const QImage& frame)
     const bool saved = frame.save(path, jpeg ? "JPEG" : "PNG", jpeg ? 90 : -1);
     Trace("snapshot saved=%d size=%dx%d", saved ? 1 : 0, frame.width(), frame.height());
     if (!saved) {
-        setStatus(QStringLiteral("Cannot write %1").arg(path));
+        setStatus("playing", QStringLiteral("Cannot write %1").arg(path));
         update();
     }
 }
@@ -217,11 +241,13 @@ void VidraControl::resizeEvent(QResizeEvent* event)
         session_->setTargetSize(event->size());
 }
 
-void VidraControl::setStatus(const QString& text)
+void VidraControl::setStatus(const char* state, const QString& text)
 {
     status_ = text;
     // Read out by screen readers, and by tests through the plug-in's C interface.
     setAccessibleDescription(text);
+    if (property(VIDRA_STATE_PROPERTY).toString() != QLatin1String(state))
+        setProperty(VIDRA_STATE_PROPERTY, QString::fromLatin1(state));
 }
 
 void VidraControl::paintEvent(QPaintEvent*)
@@ -229,11 +255,17 @@ void VidraControl::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!picture_.isNull()) {
+        // The decoder made the picture in the size it is shown in, so it is
+        // drawn as it is; it is scaled here only for the moment between a
+        // resize and the next picture.
         QSize fitted = picture_.size();
         fitted.scale(size(), Qt::KeepAspectRatio);
         QRect target(QPoint(0, 0), fitted);
         target.moveCenter(rect().center());
-        painter.drawImage(target, picture_);
+        if (fitted == picture_.size())
+            painter.drawImage(target.topLeft(), picture_);
+        else
+            painter.drawImage(target, picture_);
         if (!firstPictureLogged_) {
             firstPictureLogged_ = true;
             const double ms =

@@ -5,6 +5,10 @@
 //
 // VIDRA_LOG, when set, names a file that gets one line per call and per
 // first picture shown, for tests and benchmarks.
+//
+// A host that needs to follow the stream (a wall that reconnects on its own)
+// reads the control's VIDRA_STATE_PROPERTY, a QObject property that changes
+// with a QEvent::DynamicPropertyChange the host may filter.
 
 #include "vidra/DecodeSession.h"
 #include "vidra/LoginForm.h"
@@ -44,7 +48,7 @@ protected:
 private:
     void stopSession();
     void paintInfo(QPainter& painter);
-    void setStatus(const QString& text);
+    void setStatus(const char* state, const QString& text);
     void takeDelivery();
     void askLogin(const std::string& message);
     void hideLogin();

@@ -21,9 +21,9 @@ command -v ffprobe > /dev/null || fail "ffprobe missing (scripts/setup installs 
 # sees $work as $1, the simulator's pid in $ORVANE_LAN_DIR/sim.ready, and the
 # helpers below.
 lan() {
-  local mode=$1 script=$2
+  local mode=$1 script=$2 more=${3:-}
   "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" \
-    --sim "--camera ip=$live,stream=$mode --camera ip=$none,stream=none" -- bash -c '
+    --sim "--camera ip=$live,stream=$mode --camera ip=$none,stream=none $more" -- bash -c '
       set -uo pipefail
       out=$1 build=$2 script=$3
       probe() {  # probe TRANSPORT URL: codec,width,height of the first video stream
@@ -130,6 +130,37 @@ stall)
   frames=$(grep -c '^0,' "$work/crc" || true)
   [ "$frames" -ge 25 ] && [ "$frames" -le 75 ] || fail "$frames frames in 8 s, expected about 50 before the stall"
   expect_log "rtsp-stall camera=$live path=/main"
+  ;;
+shared-sub)
+  # A 640x360 sub stream from one encoder for every client: two cameras,
+  # three clients at once (UDP and TCP, one of them joining late), each
+  # starts at a key frame and gets the whole stream with its time strip.
+  third=10.77.0.13
+  lan live "
+    probe tcp rtsp://$third:554/sub > \"\$out/sub\"
+    timeout 20 ffmpeg -v error -rtsp_transport udp -i rtsp://$live:554/sub -frames:v 50 -f framecrc - \
+      > \"\$out/a.crc\" &
+    timeout 20 ffmpeg -v error -rtsp_transport tcp -i rtsp://$third:554/sub -frames:v 50 -f framecrc - \
+      > \"\$out/b.crc\" &
+    sleep 0.7
+    timeout 20 ffmpeg -v error -rtsp_transport tcp -i rtsp://$third:554/sub -frames:v 1 \
+      -f rawvideo -pix_fmt gray \"\$out/late.gray\" || exit 1
+    date +%s%3N > \"\$out/late.now\"
+    wait
+  " "--sub-stream 640x360@25 --shared-encoder --camera ip=$third"
+  [ "$(cat "$work/sub")" = "h264,640,360" ] || fail "/sub: $(cat "$work/sub")"
+  for c in a b; do
+    [ "$(grep -c '^0,' "$work/$c.crc")" -eq 50 ] || fail "client $c got $(grep -c '^0,' "$work/$c.crc") frames, not 50"
+  done
+  t=$("$build/bin/timestrip-read" --gray 640x360 "$work/late.gray") || fail "the late client's first frame has no strip"
+  age=$(( $(cat "$work/late.now") - t ))
+  [ "$age" -ge 0 ] && [ "$age" -le 3000 ] || fail "the late client's first frame was made $age ms before"
+  # One encoder for all of them: it starts once for the probe, stops when
+  # the probe leaves, starts once more for the three clients.
+  starts=$(grep -c '^encoder-start path=/sub$' "$work/log" || true)
+  [ "$starts" -ge 1 ] && [ "$starts" -le 2 ] || fail "$starts encoder starts for /sub"
+  [ "$(grep -c '^encoder-start path=/main$' "$work/log" || true)" -eq 0 ] || fail "an encoder for /main started"
+  [ "$(grep -c "^rtsp-client camera=.* path=/sub$" "$work/log")" -eq 4 ] || fail "not four plays logged"
   ;;
 *)
   fail "unknown case $case_name"

@@ -103,5 +103,32 @@ TEST(SimConfig, RefusesMalformedCameras)
     EXPECT_FALSE(ParseMac(std::string("66\0\0\0\0\0\0\0\0" "66", 12), mac));  // empty pairs are no bytes
 }
 
+TEST(SimConfig, StreamShapeTakesEvenSizesAndAnOptionalRate)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        int width, height, fps;
+    };
+    const Case cases[] = {
+        {"640x360", true, 640, 360, 25},   {"640x360@15", true, 640, 360, 15}, {"1920x1080@60", true, 1920, 1080, 60},
+        {"16x16@1", true, 16, 16, 1},      {"14x16", false, 0, 0, 0},          {"1922x1080", false, 0, 0, 0},
+        {"641x360", false, 0, 0, 0},       {"640x361", false, 0, 0, 0},        {"640x360@0", false, 0, 0, 0},
+        {"640x360@61", false, 0, 0, 0},    {"640x", false, 0, 0, 0},           {"640@25x360", false, 0, 0, 0},
+        {"640x360@", false, 0, 0, 0},      {"640*360", false, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        StreamShape shape{1, 1, 1};
+        EXPECT_EQ(ParseStreamShape(c.text, shape), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(shape.width, c.width) << c.text;
+            EXPECT_EQ(shape.height, c.height) << c.text;
+            EXPECT_EQ(shape.fps, c.fps) << c.text;
+        } else {
+            EXPECT_EQ(shape.width, 1) << c.text << ": a refused shape is not half taken";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace orvane::sim

@@ -37,6 +37,23 @@ int CountLines(const QString& log, const QByteArray& start)
     return count;
 }
 
+// The size of the first picture shown, as the control logs it.
+QSize FirstPictureSize(const QString& log)
+{
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const int at = line.indexOf(" size=");
+        if (!line.startsWith("first-picture") || at < 0)
+            continue;
+        const QList<QByteArray> sides = line.mid(at + 6).split('x');
+        if (sides.size() == 2)
+            return QSize(sides[0].toInt(), sides[1].toInt());
+    }
+    return {};
+}
+
 }  // namespace
 
 class LivePreviewTest : public QObject {
@@ -118,6 +135,12 @@ private slots:
         QVERIFY2(firstMade && secondMade, "no frame time readable on the screen");
         QVERIFY2(*secondMade - *firstMade >= 300, qPrintable(QString::number(*secondMade - *firstMade)));
         QCOMPARE(control()->accessibleDescription(), QString());
+        QCOMPARE(control()->property(VIDRA_STATE_PROPERTY).toString(), QStringLiteral("playing"));
+        // The decoder converts straight to the control's size: a 1080p
+        // picture arrives already fitted, never at the camera's size.
+        QSize expected(1920, 1080);
+        expected.scale(control()->size(), Qt::KeepAspectRatio);
+        QCOMPARE(FirstPictureSize(log), expected);
     }
 
     void secondLinkOpensAgainWithoutClosing()

@@ -92,7 +92,14 @@ private slots:
         for (const QAction* action : menu->actions())
             ids << (action->isSeparator() ? 0 : action->data().toInt());
         QCOMPARE(ids, (QList<int>{32780, 32773, 32774, 32776, 32783, 32789, 0, COrvaneDlg::kUpdateSelected,
-                                  COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage}));
+                                  COrvaneDlg::kAssignAddresses, COrvaneDlg::kExportList, COrvaneDlg::kOpenWebPage,
+                                  COrvaneDlg::kLiveWall}));
+        // W in the open menu picks Live wall: no other entry claims the letter.
+        int picked = 0;
+        connect(menu.get(), &QMenu::triggered, this, [&picked](QAction* action) { picked = action->data().toInt(); });
+        menu->popup(QPoint(0, 0));
+        QTest::keyClick(menu.get(), Qt::Key_W);
+        QCOMPARE(picked, int(COrvaneDlg::kLiveWall));
     }
 
     void init()
@@ -197,7 +204,7 @@ private slots:
         // The six commands of a row as they always were, then the ones for the selected rows.
         QCOMPARE(driver->menus[0], (QStringList{"Link(720P)", "Link(1080P)", "Update", "Set",
                                                 "Reg Activex (disabled)", "UpdateOnvifIps", "Update selected...",
-                                                "Assign addresses...", "Export list...", "Open web page"}));
+                                                "Assign addresses...", "Export list...", "Open web page", "Live &wall..."}));
     }
 
     void onlyTheMouseOpensTheRowMenu()
@@ -288,7 +295,8 @@ private slots:
         QApplication::sendEvent(window.get(), &event);
         QCOMPARE(driver->menus,
                  (QList<QStringList>{{QStringLiteral("\u5173\u4e8e Orvane(&A)..."), QStringLiteral("Export list..."),
-                                     QStringLiteral("Search &networks..."), QStringLiteral("Apply &plan...")}}));
+                                     QStringLiteral("Search &networks..."), QStringLiteral("Apply &plan..."),
+                                     QStringLiteral("Live &wall...")}}));
         QCOMPARE(shown, (QStringList{QStringLiteral("\u5173\u4e8e Orvane"), "closed"}));
         QVERIFY(window->isVisible());
     }

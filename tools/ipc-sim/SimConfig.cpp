@@ -243,6 +243,25 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
     return true;
 }
 
+bool ParseStreamShape(const std::string& text, StreamShape& shape)
+{
+    const size_t by = text.find('x');
+    const size_t at = text.find('@');
+    if (by == std::string::npos || (at != std::string::npos && at < by))
+        return false;
+    StreamShape parsed{0, 0, 25};
+    const std::string height = text.substr(by + 1, at == std::string::npos ? std::string::npos : at - by - 1);
+    if (!ParseInt(text.substr(0, by), parsed.width) || !ParseInt(height, parsed.height) ||
+        (at != std::string::npos && !ParseInt(text.substr(at + 1), parsed.fps)))
+        return false;
+    const bool sizeOk = parsed.width >= 16 && parsed.width <= 1920 && parsed.height >= 16 && parsed.height <= 1080 &&
+                        parsed.width % 2 == 0 && parsed.height % 2 == 0;
+    if (!sizeOk || parsed.fps < 1 || parsed.fps > 60)
+        return false;
+    shape = parsed;
+    return true;
+}
+
 bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
 {
     std::vector<std::string> addresses;
@@ -282,6 +301,9 @@ bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error)
         } else if (arg == "--log" && value(text)) {
             config.logFile = text;
         } else if (arg == "--run-ms" && value(text) && ParseInt(text, config.runFor_ms)) {
+        } else if (arg == "--sub-stream" && value(text) && ParseStreamShape(text, config.sub)) {
+        } else if (arg == "--shared-encoder") {
+            config.encoders = EncoderUse::Shared;
         } else if (arg == "--rtsp-port" && value(text) && ParseInt(text, config.rtspPort) && config.rtspPort >= 1 &&
                    config.rtspPort <= 65535) {
         } else {

@@ -88,13 +88,30 @@ struct SimCamera {
     UnicastAnswer unicast = UnicastAnswer::Any;
 };
 
+// The size and rate of a stream the cameras serve.
+struct StreamShape {
+    int width;
+    int height;
+    int fps;
+};
+
+// Whether each client's stream has an encoder of its own or every client of
+// every camera shares one encoder per stream shape.
+enum class EncoderUse { PerClient, Shared };
+
 struct SimConfig {
     std::vector<SimCamera> cameras;
     std::string readyFile;  // written once every port listens
     std::string logFile;    // one line per event, for tests to read
     int runFor_ms = 0;      // 0: until SIGTERM or SIGINT
     int rtspPort = 554;
+    StreamShape sub{1280, 720, 25};  // /sub; /main is always 1920x1080 at 25 fps
+    EncoderUse encoders = EncoderUse::PerClient;
 };
+
+// Parses "WIDTHxHEIGHT" or "WIDTHxHEIGHT@FPS" (even sizes 16x16 to
+// 1920x1080, 1 to 60 fps; 25 when not given).
+bool ParseStreamShape(const std::string& text, StreamShape& shape);
 
 // Parses the command line; on an error writes a message to error and returns false.
 bool ParseSimArgs(int argc, char** argv, SimConfig& config, std::string& error);

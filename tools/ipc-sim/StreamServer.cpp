@@ -2,6 +2,7 @@
 
 #include "platform/Socket.h"
 #include "tools/ipc-sim/OnvifService.h"
+#include "tools/ipc-sim/SharedEncoder.h"
 #include "tools/ipc-sim/TimeStrip.h"
 
 #include <gst/gst.h>
@@ -20,12 +21,12 @@
 namespace orvane::sim {
 
 struct StreamPath {
-    StreamServer::Address* address;
+    StreamServer::Address* address;  // null for a shared encoder's pictures
     const char* path;
-    int width;
-    int height;
+    StreamShape shape;
     int bitrate_kbps;
     StreamCodec codec;
+    SharedEncoder* encoder;  // null: each client has an encoder of its own
 };
 
 struct StreamServer::OpenClients {
@@ -48,6 +49,15 @@ struct StreamServer::Address {
 namespace {
 
 constexpr gint64 kStallAfter_us = 2 * G_USEC_PER_SEC;
+constexpr StreamShape kMainShape{1920, 1080, 25};
+constexpr int kMainBitrate_kbps = 4000;
+
+// 2000 kbit/s at 720p at 25 fps, in proportion for other shapes.
+int SubBitrate_kbps(const StreamShape& shape)
+{
+    const long long pixels_per_s = static_cast<long long>(shape.width) * shape.height * shape.fps;
+    return static_cast<int>(std::max(200LL, 2000LL * pixels_per_s / (1280LL * 720 * 25)));
+}
 // UDP ports for the streams' RTP and RTCP, bound to the camera's own address
 // so that a client sees every packet come from the camera it asked.
 constexpr guint16 kFirstUdpPort = 20000;
@@ -103,8 +113,9 @@ GstPadProbeReturn PaintFrame(GstPad* pad, GstPadProbeInfo* probe, gpointer data)
 {
     auto* painter = static_cast<Painter*>(data);
     std::lock_guard<std::mutex> lock(painter->mutex);
-    const StreamServer::Address& address = *painter->stream->address;
-    if (address.mode == StreamMode::Stall) {
+    const StreamServer::Address* camera = painter->stream->address;
+    if (camera != nullptr && camera->mode == StreamMode::Stall) {
+        const StreamServer::Address& address = *camera;
         const gint64 now = g_get_monotonic_time();
         if (painter->firstFrame_us < 0)
             painter->firstFrame_us = now;
@@ -154,18 +165,81 @@ void DeletePainter(gpointer data)
     delete painter;
 }
 
-void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
+void AttachPainter(GstElement* bin, const StreamPath* stream)
 {
-    GstElement* bin = gst_rtsp_media_get_element(media);
     GstElement* raw = gst_bin_get_by_name(GST_BIN(bin), "raw");
     if (raw) {
         GstPad* pad = gst_element_get_static_pad(raw, "src");
         auto* painter = new Painter;
-        painter->stream = static_cast<const StreamPath*>(data);
+        painter->stream = stream;
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, PaintFrame, painter, DeletePainter);
         gst_object_unref(pad);
         gst_object_unref(raw);
     }
+}
+
+// A client of a shared encoder: fed from media-configure until the media is
+// unprepared.
+struct SharedClient {
+    SharedEncoder* encoder;
+    GstElement* source;
+    const StreamPath* stream;
+};
+
+void LeaveEncoder(GstRTSPMedia*, gpointer data)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (client->source != nullptr) {
+        client->encoder->leave(client->source);
+        gst_object_unref(client->source);
+        client->source = nullptr;
+    }
+}
+
+// A media plays once while it is prepared, for its description, and again
+// on PLAY: what was sent in between reached no one.
+void RestartEncoder(GstRTSPMedia*, gint state, gpointer data)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (state == GST_STATE_PLAYING && client->source != nullptr)
+        client->encoder->restart(client->source);
+}
+
+void DeleteSharedClient(gpointer data, GClosure*)
+{
+    auto* client = static_cast<SharedClient*>(data);
+    if (client->source != nullptr) {
+        client->encoder->leave(client->source);
+        gst_object_unref(client->source);
+    }
+    delete client;
+}
+
+void JoinEncoder(GstRTSPMedia* media, GstElement* bin, const StreamPath* stream)
+{
+    GstElement* source = gst_bin_get_by_name(GST_BIN(bin), "src");
+    if (source == nullptr)
+        return;
+    const StreamServer::Address* address = stream->address;
+    const std::string path = stream->path;
+    const long long stallAfter_us = address->mode == StreamMode::Stall ? kStallAfter_us : 0;
+    stream->encoder->join(source, stallAfter_us, [address, path] {
+        address->log->write("rtsp-stall camera=" + address->ip + " path=" + path);
+    });
+    auto* client = new SharedClient{stream->encoder, source, stream};
+    g_signal_connect(media, "new-state", G_CALLBACK(RestartEncoder), client);
+    g_signal_connect_data(media, "unprepared", G_CALLBACK(LeaveEncoder), client, DeleteSharedClient,
+                          GConnectFlags(0));
+}
+
+void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
+{
+    const auto* stream = static_cast<const StreamPath*>(data);
+    GstElement* bin = gst_rtsp_media_get_element(media);
+    if (stream->encoder != nullptr)
+        JoinEncoder(media, bin, stream);
+    else
+        AttachPainter(bin, stream);
     gst_object_unref(bin);
 }
 
@@ -214,26 +288,30 @@ void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
 std::string EncoderLaunch(const StreamPath& stream)
 {
     const std::string bitrate = std::to_string(stream.bitrate_kbps);
+    const std::string keyEvery = std::to_string(stream.shape.fps);
     switch (stream.codec) {
     case StreamCodec::H265:
-        return " ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" + bitrate +
+        return " ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=" + keyEvery + " bitrate=" + bitrate +
                " ! rtph265pay name=pay0 pt=96 config-interval=1";
     case StreamCodec::Mjpeg:
         return " ! jpegenc quality=60 ! rtpjpegpay name=pay0 pt=26";
     case StreamCodec::H264:
         break;
     }
-    return " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 bitrate=" + bitrate +
+    return " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=" + keyEvery + " bitrate=" + bitrate +
            " ! rtph264pay name=pay0 pt=96 config-interval=1";
 }
 
 GstRTSPMediaFactory* MakeFactory(StreamPath& stream, GstRTSPAddressPool* ports, bool with_login)
 {
+    const StreamShape& shape = stream.shape;
     const std::string launch =
-        "( videotestsrc is-live=true pattern=black"
-        " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
-        std::to_string(stream.width) + ",height=" + std::to_string(stream.height) +
-        ",framerate=25/1" + EncoderLaunch(stream) + " )";
+        stream.encoder != nullptr
+            ? SharedEncoder::ClientLaunch()
+            : "( videotestsrc is-live=true pattern=black"
+              " ! capsfilter name=raw caps=video/x-raw,format=I420,width=" +
+                  std::to_string(shape.width) + ",height=" + std::to_string(shape.height) +
+                  ",framerate=" + std::to_string(shape.fps) + "/1" + EncoderLaunch(stream) + " )";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     // A pipeline of its own for each client: with one pipeline shared by a
@@ -279,6 +357,23 @@ GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer
 
 }  // namespace
 
+void StreamServer::shareEncoders()
+{
+    const StreamShape shapes[2] = {kMainShape, config_.sub};
+    const int bitrates_kbps[2] = {kMainBitrate_kbps, SubBitrate_kbps(config_.sub)};
+    for (int i = 0; i < 2; ++i) {
+        auto pictures = std::make_unique<StreamPath>(StreamPath{nullptr, i == 0 ? "/main" : "/sub", shapes[i],
+                                                                bitrates_kbps[i], nullptr});
+        const StreamPath* painted = pictures.get();
+        encoders_.push_back(std::make_unique<SharedEncoder>(
+            painted->path, shapes[i], bitrates_kbps[i],
+            [painted](GstElement* pipeline) { AttachPainter(pipeline, painted); }, log_));
+        sharedPictures_.push_back(std::move(pictures));
+        for (const std::unique_ptr<Address>& address : addresses_)
+            address->paths[i].encoder = encoders_.back().get();
+    }
+}
+
 StreamServer::StreamServer(const SimConfig& config, EventLog& log)
     : config_(config), log_(log), openClients_(std::make_unique<OpenClients>())
 {
@@ -304,14 +399,16 @@ bool StreamServer::start(std::string& error)
         address->mode = camera.stream;
         address->camera = &camera;
         // A camera with ONVIF serves its streams where its profiles say.
-        address->paths[0] = {address.get(), camera.onvif ? OnvifService::StreamPath(0) : "/main", 1920, 1080, 4000,
-                             camera.mainCodec};
-        address->paths[1] = {address.get(), camera.onvif ? OnvifService::StreamPath(1) : "/sub", 1280, 720, 2000,
-                             camera.subCodec};
+        address->paths[0] = {address.get(), camera.onvif ? OnvifService::StreamPath(0) : "/main", kMainShape,
+                             kMainBitrate_kbps, camera.mainCodec, nullptr};
+        address->paths[1] = {address.get(), camera.onvif ? OnvifService::StreamPath(1) : "/sub", config_.sub,
+                             SubBitrate_kbps(config_.sub), camera.subCodec, nullptr};
         addresses_.push_back(std::move(address));
     }
     if (addresses_.empty())
         return true;
+    if (config_.encoders == EncoderUse::Shared)
+        shareEncoders();
 
     GError* failure = nullptr;
     if (!gst_init_check(nullptr, nullptr, &failure)) {
@@ -406,6 +503,9 @@ void StreamServer::stop()
             static_cast<void>(address.release());
         addresses_.clear();
         static_cast<void>(openClients_.release());
+        for (std::unique_ptr<SharedEncoder>& encoder : encoders_)
+            static_cast<void>(encoder.release());
+        encoders_.clear();
         context_ = nullptr;
         return;
     }
@@ -421,6 +521,9 @@ void StreamServer::stop()
     // Waits for the client and media threads to end.
     gst_rtsp_thread_pool_cleanup();
     g_object_unref(clientThreads_);
+    // After every media: a media's end leaves its encoder.
+    encoders_.clear();
+    sharedPictures_.clear();
     g_main_loop_unref(loop_);
     g_main_context_unref(context_);
     clientThreads_ = nullptr;

@@ -1,11 +1,13 @@
 #pragma once
 // The cameras' video: every distinct local camera address serves RTSP on port
-// 554 (or --rtsp-port) with two live test streams, /main 1920x1080 and /sub
-// 1280x720, both 25 fps H.264 (or H.265 and MJPEG, and at the paths of its
-// ONVIF profiles, as the camera's description asks; behind its login,
-// basic or digest, when it has one), each frame carrying the wall-clock time it was
-// made in a time strip (TimeStrip.h). A client's pipeline runs only while it
-// plays: the simulator may play a thousand cameras on a machine of two cores.
+// 554 (or --rtsp-port) with two live test streams, /main 1920x1080 at 25 fps
+// and /sub (1280x720 at 25 fps unless --sub-stream says otherwise), H.264 (or
+// H.265 and MJPEG, and at the paths of its ONVIF profiles, as the camera's
+// description asks; behind its login, basic or digest, when it has one), each
+// frame carrying the wall-clock time it was made in a time strip
+// (TimeStrip.h). A client's pipeline runs only while it plays: the simulator
+// may play a thousand cameras on a machine of two cores. With a shared
+// encoder every client of a path is fed from one encoder (SharedEncoder.h).
 
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"
@@ -21,6 +23,9 @@ typedef struct _GMainLoop GMainLoop;
 typedef struct _GstRTSPThreadPool GstRTSPThreadPool;
 
 namespace orvane::sim {
+
+class SharedEncoder;
+struct StreamPath;
 
 class StreamServer {
 public:
@@ -40,11 +45,14 @@ public:
 private:
     void run();
     void closeClients();
+    void shareEncoders();
 
     const SimConfig& config_;
     EventLog& log_;
     std::unique_ptr<OpenClients> openClients_;
     std::vector<std::unique_ptr<Address>> addresses_;
+    std::vector<std::unique_ptr<SharedEncoder>> encoders_;
+    std::vector<std::unique_ptr<StreamPath>> sharedPictures_;  // what the encoders' painters read
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;
     GstRTSPThreadPool* clientThreads_ = nullptr;

@@ -97,6 +97,11 @@ const char kUsage[] =
     "  --ready-file FILE   written once every port listens\n"
     "  --run-ms N          stop after N ms (default: at SIGTERM or SIGINT)\n"
     "  --rtsp-port N       the cameras' RTSP port (default 554)\n"
+    "  --sub-stream WxH[@FPS]  the shape of every camera's /sub stream (default 1280x720@25;\n"
+    "                      real cameras' second stream is often 640x360@25)\n"
+    "  --shared-encoder    one encoder per stream shape for every client of every camera,\n"
+    "                      instead of one per client: sixteen cameras cost one encoder; each\n"
+    "                      client starts at a key frame the encoder makes for it\n"
     "The first camera of an address decides its command port and stream. Addresses\n"
     "this host does not own get neither (logged as address-not-local).\n";
 
