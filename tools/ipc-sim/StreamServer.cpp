@@ -363,7 +363,7 @@ void StreamServer::shareEncoders()
     const int bitrates_kbps[2] = {kMainBitrate_kbps, SubBitrate_kbps(config_.sub)};
     for (int i = 0; i < 2; ++i) {
         auto pictures = std::make_unique<StreamPath>(StreamPath{nullptr, i == 0 ? "/main" : "/sub", shapes[i],
-                                                                bitrates_kbps[i], nullptr});
+                                                                bitrates_kbps[i], StreamCodec::H264, nullptr});
         const StreamPath* painted = pictures.get();
         encoders_.push_back(std::make_unique<SharedEncoder>(
             painted->path, shapes[i], bitrates_kbps[i],
