@@ -1,6 +1,7 @@
 #include "fleet/PlanRun.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace orvane::fleet {
 namespace {
@@ -85,21 +86,25 @@ bool PlanRun::waitFor(std::chrono::milliseconds timeout)
 
 void PlanRun::cancel()
 {
-    cancel_.cancel();
+    // Stop handing out cameras before the running connections close, as the
+    // upgrade batch does: a worker whose step ends at the cancel must find
+    // nothing more to start.
+    bool wasStopped = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopped_)
-            return;
-        stopped_ = true;
+        wasStopped = std::exchange(stopped_, true);
         for (CameraApply& p : progress_) {
             for (FieldResult& r : p.fields) {
-                if (!Decided(r.outcome))
+                if (!wasStopped && !Decided(r.outcome))
                     r.outcome = FieldOutcome::Interrupted;
             }
-            if (p.state == FleetState::Waiting)
+            if (!wasStopped && p.state == FleetState::Waiting)
                 p.state = FleetState::Done;
         }
     }
+    cancel_.cancel();
+    if (wasStopped)
+        return;
     wake_.notify_all();
     changed();
 }
