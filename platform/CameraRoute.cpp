@@ -1,5 +1,7 @@
 #include "platform/CameraRoute.h"
 
+#include "platform/HelperAddressChanger.h"
+#include "platform/NetlinkAddressChanger.h"
 #include "platform/NetworkInterfaces.h"
 
 #include <arpa/inet.h>
@@ -16,9 +18,20 @@ std::string SubnetOf24(uint32_t address)
     return text;
 }
 
+// Who adds the temporary address: this process when it may, else the
+// helper when the caller may ask the operator and the machine has it.
+std::shared_ptr<AddressChanger> ChooseChanger(AddressPrivilege privilege)
+{
+    if (HasNetAdmin())
+        return std::make_shared<NetlinkAddressChanger>();
+    if (privilege == AddressPrivilege::AskTheOperator)
+        return HelperAddressChanger::Find();
+    return nullptr;
+}
+
 }  // namespace
 
-CameraRoute::CameraRoute(const std::string& interfaceName, const std::string& cameraIp)
+CameraRoute::CameraRoute(const std::string& interfaceName, const std::string& cameraIp, AddressPrivilege privilege)
     : interfaceName_(interfaceName), cameraIp_(cameraIp)
 {
     in_addr camera{};
@@ -31,8 +44,10 @@ CameraRoute::CameraRoute(const std::string& interfaceName, const std::string& ca
         // nowhere) sits on the link under an address of another subnet.
         offSubnet_ = !onLink && RoutedInterface(ntohl(camera.s_addr)) != interfaceName;
     }
-    if (offSubnet_ && HasNetAdmin())
-        temporary_ = std::make_unique<TemporaryAddress>(interfaceName, ntohl(camera.s_addr));
+    if (offSubnet_) {
+        if (std::shared_ptr<AddressChanger> changer = ChooseChanger(privilege))
+            temporary_ = std::make_unique<TemporaryAddress>(interfaceName, ntohl(camera.s_addr), std::move(changer));
+    }
     link_ = std::make_unique<ScopedLink>(interfaceName, temporaryAddress());
 }
 

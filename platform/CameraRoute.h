@@ -4,7 +4,10 @@
 // a camera heard from outside that link's subnets while this process may add
 // addresses (CAP_NET_ADMIN), come from a temporary address inside the
 // camera's /24, so that a camera that answers only its own subnet (its
-// gateway is absent) is reached too. An empty link means the routing table.
+// gateway is absent) is reached too. A process without that privilege may
+// instead ask the operator to authenticate for the privileged helper, when
+// the machine has it (the window does; scripts say what to do). An empty
+// link means the routing table.
 
 #include "platform/ConnectLink.h"
 #include "platform/TemporaryAddress.h"
@@ -14,9 +17,15 @@
 
 namespace orvane {
 
+enum class AddressPrivilege {
+    OwnOnly,         // only this process's own CAP_NET_ADMIN
+    AskTheOperator,  // or the helper, after the operator authenticates
+};
+
 class CameraRoute {
 public:
-    CameraRoute(const std::string& interfaceName, const std::string& cameraIp);
+    CameraRoute(const std::string& interfaceName, const std::string& cameraIp,
+                AddressPrivilege privilege = AddressPrivilege::OwnOnly);
 
     // The camera was heard on a link none of whose subnets holds its address,
     // and the routing table does not lead to it through that link.

@@ -1,11 +1,10 @@
 #include "platform/TemporaryAddress.h"
 
+#include "platform/NetlinkAddressChanger.h"
 #include "platform/NetworkInterfaces.h"
 
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
-#include <linux/netlink.h>
-#include <linux/rtnetlink.h>
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/if_ether.h>
@@ -57,59 +56,6 @@ bool OwnMac(int fd, const std::string& name, unsigned char (&mac)[6])
         return false;
     std::memcpy(mac, request.ifr_hwaddr.sa_data, 6);
     return true;
-}
-
-void AddAttribute(nlmsghdr& message, size_t capacity, unsigned short type, const void* data, size_t length)
-{
-    const size_t at = NLMSG_ALIGN(message.nlmsg_len);
-    const size_t total = RTA_LENGTH(length);
-    if (at + RTA_ALIGN(total) > capacity)
-        return;
-    auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&message) + at);
-    attribute->rta_type = type;
-    attribute->rta_len = static_cast<unsigned short>(total);
-    std::memcpy(RTA_DATA(attribute), data, length);
-    message.nlmsg_len = static_cast<uint32_t>(at + RTA_ALIGN(total));
-}
-
-// RTM_NEWADDR or RTM_DELADDR of address/32 on the link; 0 or the kernel's errno.
-int ChangeAddress(unsigned short type, unsigned short flags, unsigned index, uint32_t address, int lifetime_s)
-{
-    Fd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
-    if (fd.get() < 0)
-        return errno;
-    alignas(nlmsghdr) char buffer[256] = {};
-    auto& message = *reinterpret_cast<nlmsghdr*>(buffer);
-    message.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
-    message.nlmsg_type = type;
-    message.nlmsg_flags = static_cast<unsigned short>(NLM_F_REQUEST | NLM_F_ACK | flags);
-    message.nlmsg_seq = 1;
-    auto* ifa = static_cast<ifaddrmsg*>(NLMSG_DATA(&message));
-    ifa->ifa_family = AF_INET;
-    ifa->ifa_prefixlen = 32;
-    ifa->ifa_scope = RT_SCOPE_UNIVERSE;
-    ifa->ifa_index = index;
-    const uint32_t wire = htonl(address);
-    AddAttribute(message, sizeof buffer, IFA_LOCAL, &wire, sizeof wire);
-    AddAttribute(message, sizeof buffer, IFA_ADDRESS, &wire, sizeof wire);
-    if (type == RTM_NEWADDR) {
-        ifa_cacheinfo life{};
-        life.ifa_prefered = static_cast<uint32_t>(lifetime_s);
-        life.ifa_valid = static_cast<uint32_t>(lifetime_s);
-        AddAttribute(message, sizeof buffer, IFA_CACHEINFO, &life, sizeof life);
-    }
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd.get(), buffer, message.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
-        return errno;
-    alignas(nlmsghdr) char answer[512];
-    const ssize_t got = ::recv(fd.get(), answer, sizeof answer, 0);
-    if (got < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))))
-        return got < 0 ? errno : EIO;
-    const auto* reply = reinterpret_cast<const nlmsghdr*>(answer);
-    if (reply->nlmsg_type != NLMSG_ERROR)
-        return EIO;
-    return -static_cast<const nlmsgerr*>(NLMSG_DATA(reply))->error;
 }
 
 }  // namespace
@@ -199,41 +145,45 @@ bool AddressInUse(const std::string& interfaceName, uint32_t address)
 }
 
 TemporaryAddress::TemporaryAddress(std::string interfaceName, uint32_t camera)
-    : interfaceName_(std::move(interfaceName)), index_(::if_nametoindex(interfaceName_.c_str()))
+    : TemporaryAddress(std::move(interfaceName), camera, std::make_shared<NetlinkAddressChanger>())
 {
-    if (index_ == 0) {
+}
+
+TemporaryAddress::TemporaryAddress(std::string interfaceName, uint32_t camera, std::shared_ptr<AddressChanger> changer)
+    : interfaceName_(std::move(interfaceName)), changer_(std::move(changer))
+{
+    if (::if_nametoindex(interfaceName_.c_str()) == 0) {
         error_ = "no interface named " + interfaceName_;
         return;
     }
-    std::vector<uint32_t> own = ListOwnAddresses();
-    // Another operation may add an address between the probe and the add: try the next.
-    for (int attempt = 0; attempt < 4 && !added_; ++attempt) {
-        const std::optional<uint32_t> chosen = ChooseTemporaryAddress(
-            camera, own, [this](uint32_t a) { return AddressInUse(interfaceName_, a); });
-        if (!chosen) {
-            error_ = "every address of the camera's /24 is in use";
-            return;
-        }
-        const int failed = ChangeAddress(RTM_NEWADDR, NLM_F_CREATE | NLM_F_EXCL, index_, *chosen, kTemporaryAddressLifetime_s);
-        if (failed == 0) {
-            address_ = *chosen;
-            added_ = true;
-        } else if (failed == EEXIST) {
-            own.push_back(*chosen);
-        } else {
-            error_ = std::strerror(failed);
-            return;
-        }
+    // The changer probes each candidate and adds the first no host claims;
+    // one added by another operation meanwhile counts as claimed.
+    std::string failure;
+    const std::optional<uint32_t> chosen = ChooseTemporaryAddress(camera, ListOwnAddresses(), [&](uint32_t candidate) {
+        const AddressChange change = changer_->add(interfaceName_, candidate, kTemporaryAddressLifetime_s);
+        if (change.outcome == AddressChange::Outcome::InUse)
+            return true;
+        failure = change.done() ? std::string() : change.error;
+        return false;
+    });
+    if (!chosen) {
+        error_ = "every address of the camera's /24 is in use";
+        return;
     }
-    if (added_)
-        keeper_ = std::thread([this] { keepAlive(); });
+    if (!failure.empty()) {
+        error_ = failure;
+        return;
+    }
+    address_ = *chosen;
+    added_ = true;
+    keeper_ = std::thread([this] { keepAlive(); });
 }
 
 void TemporaryAddress::keepAlive()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!done_.wait_for(lock, std::chrono::seconds(kRenewEvery_s), [this] { return finished_; }))
-        ChangeAddress(RTM_NEWADDR, NLM_F_REPLACE, index_, address_, kTemporaryAddressLifetime_s);
+        changer_->renew(interfaceName_, address_, kTemporaryAddressLifetime_s);
 }
 
 TemporaryAddress::~TemporaryAddress()
@@ -246,7 +196,7 @@ TemporaryAddress::~TemporaryAddress()
     }
     done_.notify_all();
     keeper_.join();
-    ChangeAddress(RTM_DELADDR, 0, index_, address_, 0);
+    changer_->remove(interfaceName_, address_);
 }
 
 }  // namespace orvane

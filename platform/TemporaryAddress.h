@@ -6,12 +6,17 @@
 // requests with a zero sender address), it is added as a /32 so that no route
 // changes, with a kernel lifetime of kTemporaryAddressLifetime_s so that the
 // kernel removes it even if this process is killed, kept alive while the
-// operation runs, and removed when the TemporaryAddress goes.
+// operation runs, and removed when the TemporaryAddress goes. The changes
+// are made by an AddressChanger: this process's own netlink socket, or the
+// privileged helper.
+
+#include "platform/AddressChanger.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,6 +45,8 @@ class TemporaryAddress {
 public:
     // Chooses, probes and adds an address for camera on the link; see ok().
     TemporaryAddress(std::string interfaceName, uint32_t camera);
+    // The same through changer.
+    TemporaryAddress(std::string interfaceName, uint32_t camera, std::shared_ptr<AddressChanger> changer);
     ~TemporaryAddress();
     TemporaryAddress(const TemporaryAddress&) = delete;
     TemporaryAddress& operator=(const TemporaryAddress&) = delete;
@@ -52,7 +59,7 @@ private:
     void keepAlive();
 
     std::string interfaceName_;
-    unsigned index_ = 0;
+    std::shared_ptr<AddressChanger> changer_;
     uint32_t address_ = 0;
     bool added_ = false;
     std::string error_;

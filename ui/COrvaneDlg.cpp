@@ -379,7 +379,7 @@ void COrvaneDlg::OnSet()
     set.y = orvane::ReadDecimal(y);
     set.uidText = uid;
     set.keyId = orvane::ReadDecimal(keyId);
-    const orvane::CameraRoute route(list_.rowInterface(currentRow_), ip);
+    const orvane::CameraRoute route(list_.rowInterface(currentRow_), ip, orvane::AddressPrivilege::AskTheOperator);
     LinkErrorWatch watch;
     {
         const orvane::ScopedJob scope({nullptr, &watch, nullptr});

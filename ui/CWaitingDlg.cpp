@@ -159,7 +159,7 @@ void CWaitingDlg::startWorker(void (*worker)())
 {
     try {
         std::thread([worker, link = cameraLink, camera = g_strIpcAddress] {
-            const orvane::CameraRoute heardOn(link, camera);
+            const orvane::CameraRoute heardOn(link, camera, orvane::AddressPrivilege::AskTheOperator);
             worker();
         }).detach();
     } catch (const std::system_error&) {
