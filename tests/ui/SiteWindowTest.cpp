@@ -4,6 +4,7 @@
 // although the default route leads out of the Wi-Fi. Each case runs inside
 // scripts/test-lan with the topology tests/ui/CMakeLists.txt gives it.
 
+#include "platform/TemporaryAddress.h"
 #include "tests/ui/ListCells.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
@@ -95,6 +96,22 @@ private slots:
     {
         if (qEnvironmentVariable("ORVANE_FACTORY_GW_ADDR").isEmpty())
             QSKIP("needs the factory test LAN with its gateway-less camera");
+        setOnTheGatewayLessCamerasRow();
+    }
+
+    // Run as an operator's own account, with the helper pkexec would run:
+    // the same, through the helper.
+    void setWithoutThePrivilegeGoesThroughTheHelper()
+    {
+        if (qEnvironmentVariable("ORVANE_LINK_ADDRESS_HELPER").isEmpty())
+            QSKIP("needs the helper (tests/ui/as-operator-with-helper.sh)");
+        QVERIFY(!orvane::HasNetAdmin());
+        setOnTheGatewayLessCamerasRow();
+    }
+
+private:
+    void setOnTheGatewayLessCamerasRow()
+    {
         window->OnSearch();
         const int row = static_cast<int>(Column(window->listView(), 1).indexOf(QStringLiteral("192.168.1.100")));
         QVERIFY(row >= 0);
@@ -113,7 +130,6 @@ private slots:
         QVERIFY2(!ip.readAllStandardOutput().contains("192.168.1."), "a temporary address was left");
     }
 
-private:
     UiTestSetup setup;
     std::unique_ptr<COrvaneDlg> window;
     std::unique_ptr<ModalDriver> driver;
