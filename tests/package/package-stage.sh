@@ -62,7 +62,8 @@ for f in ./usr/bin/orvane ./usr/bin/orvane-cli ./usr/bin/regsvr ./usr/lib/orvane
          ./usr/share/applications/orvane.desktop ./usr/share/metainfo/org.orvane.Orvane.metainfo.xml \
          ./usr/share/icons/hicolor/256x256/apps/orvane.png ./usr/share/man/man1/orvane.1.gz \
          ./usr/share/man/man1/orvane-cli.1.gz ./usr/share/man/man1/regsvr.1.gz \
-         ./etc/ufw/applications.d/orvane ./usr/lib/firewalld/services/orvane.xml; do
+         ./etc/ufw/applications.d/orvane ./usr/lib/firewalld/services/orvane.xml \
+         ./usr/lib/orvane/orvane-link-address ./usr/share/polkit-1/actions/org.orvane.Orvane.link-address.policy; do
   grep -qx "$f" "$work/contents" || fail "not in the package: $f"
 done
 ! grep -E 'ipc-sim|timestrip|bench|_tests|regdouble|fuzz' "$work/contents" || fail "test tools in the package"
@@ -83,6 +84,25 @@ appstreamcli validate --no-net /usr/share/metainfo/org.orvane.Orvane.metainfo.xm
 python3 -c 'import sys, xml.dom.minidom as m; p = m.parse(sys.argv[1]).getElementsByTagName("port")[0]; sys.exit(p.getAttribute("port") != "10088" or p.getAttribute("protocol") != "udp")' \
   /usr/lib/firewalld/services/orvane.xml || fail "the firewalld service does not name UDP port 10088"
 grep -qx 'ports=10088/udp' /etc/ufw/applications.d/orvane || fail "the ufw profile does not name UDP port 10088"
+# The temporary-address helper: root's, run by anyone (through pkexec), writable by none; its action readable.
+[ "$(stat -c '%a %U %G' /usr/lib/orvane/orvane-link-address)" = "755 root root" ] ||
+  fail "the helper's mode: $(stat -c '%a %U %G' /usr/lib/orvane/orvane-link-address)"
+policy=/usr/share/polkit-1/actions/org.orvane.Orvane.link-address.policy
+[ "$(stat -c '%a %U %G' "$policy")" = "644 root root" ] || fail "the polkit action's mode: $(stat -c '%a %U %G' "$policy")"
+grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/lib/orvane/orvane-link-address</annotate>' "$policy" ||
+  fail "the polkit action does not name the installed helper"
+# The installed helper refuses what it must, with one line (no authentication needed for that).
+set +e
+/usr/lib/orvane/orvane-link-address add lo 8.8.8.8 60 2> "$work/helper.err"
+helper_rc=$?
+set -e
+[ $helper_rc = 2 ] && [ "$(wc -l < "$work/helper.err")" = 1 ] || fail "the helper took a public address: exit $helper_rc $(cat "$work/helper.err")"
+if command -v pkaction >/dev/null && pkaction --version >/dev/null 2>&1 && pkaction > "$work/pkaction.list" 2>/dev/null; then
+  pkaction --action-id org.orvane.Orvane.link-address > "$work/pkaction.out" 2>&1 ||
+    fail "polkit does not know the action: $(cat "$work/pkaction.out")"
+else
+  echo "skipped: pkaction cannot ask polkitd here (no polkitd on the system bus), the action is checked by its file alone"
+fi
 # Nothing is opened by installing: the profile is there, unused.
 if command -v ufw >/dev/null; then ufw status 2>/dev/null | grep -q 10088 && fail "ufw opened port 10088"; fi
 
