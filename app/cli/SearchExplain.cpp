@@ -1,11 +1,13 @@
 #include "app/cli/SearchExplain.h"
 
 #include "discovery/SearchAnswer.h"
+#include "platform/FirewallConfig.h"
 #include "platform/NetworkInterfaces.h"
 #include "platform/SearchDiagnosis.h"
 
 #include <arpa/inet.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace orvane::cli {
@@ -59,6 +61,20 @@ json ForeignCameras(const SearchResult& result)
     return foreign;
 }
 
+// ufw and firewalld as configured. ORVANE_FIREWALL_ROOT, for tests only,
+// names a folder laid out like / whose configuration is read instead.
+json OtherFirewalls()
+{
+    const char* forTests = std::getenv("ORVANE_FIREWALL_ROOT");
+    const std::string root = forTests != nullptr && *forTests != '\0' ? forTests : "/";
+    json found = json::array();
+    for (const std::optional<FirewallFinding>& f : {UfwFinding(root, kSearchLocalPort), FirewalldFinding(root, kSearchLocalPort)}) {
+        if (f)
+            found.push_back({{"firewall", f->firewall}, {"drops", f->drops}, {"why", f->why}});
+    }
+    return found;
+}
+
 }  // namespace
 
 json ExplainSearch(const SearchRequest& request, const SearchResult& result)
@@ -81,7 +97,7 @@ json ExplainSearch(const SearchRequest& request, const SearchResult& result)
     report["port_10088"] = result.report.socketReady ? "this search" : (holder.empty() ? "free" : holder);
     bool readable = false;
     const std::vector<std::string> drops = FirewallDrops(kSearchLocalPort, readable);
-    report["firewall"] = {{"readable", readable}, {"drops", drops}};
+    report["firewall"] = {{"readable", readable}, {"drops", drops}, {"others", OtherFirewalls()}};
     return report;
 }
 
@@ -119,6 +135,8 @@ std::string ExplainText(const json& explained)
         text += "  firewall: no nftables rule drops UDP 10088\n";
     for (const json& rule : firewall["drops"])
         text += "  firewall: this nftables rule drops the answers to UDP 10088: " + rule.get<std::string>() + "\n";
+    for (const json& other : firewall["others"])
+        text += "  firewall: " + other["why"].get<std::string>() + "\n";
     return text;
 }
 

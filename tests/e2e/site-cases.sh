@@ -138,14 +138,21 @@ explain-held-port)
   grep -qE "UDP port 10088 is held by orvane-cli \(pid [0-9]+\)" "$work/err" || fail "$(cat "$work/err")"
   ;;
 explain-nft-drop)
+  # ufw as a laptop has it, enabled with its incoming policy at deny, read from a folder laid out like /.
+  mkdir -p "$work/root/etc/ufw" "$work/root/etc/default"
+  echo ENABLED=yes > "$work/root/etc/ufw/ufw.conf"
+  echo 'DEFAULT_INPUT_POLICY="DROP"' > "$work/root/etc/default/ufw"
+  printf '*filter\n-A ufw-user-input -p tcp --dport 22 -j ACCEPT\nCOMMIT\n' > "$work/root/etc/ufw/user.rules"
   lan --sim "--camera ip=10.77.0.11,mac=020000000011" -- bash -c '
     nft add table inet site && nft add chain inet site input "{ type filter hook input priority 0; }" &&
       nft add rule inet site input udp dport 10088 drop
-    "$2" search --explain --format json > "$1/out" 2> "$1/err"
+    ORVANE_FIREWALL_ROOT="$1/root" "$2" search --explain --format json > "$1/out" 2> "$1/err"
   ' _ "$work" "$cli" || fail "search failed"
   grep -q "firewall: this nftables rule drops the answers to UDP 10088: udp dport 10088 drop" "$work/err" || fail "$(cat "$work/err")"
+  grep -q "firewall: ufw drops UDP 10088: no rule allows it and the incoming policy is DROP (sudo ufw allow Orvane opens it)" "$work/err" ||
+    fail "$(cat "$work/err")"
   # The report under its own key; the list keeps its keys.
-  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["cameras"] == [], d; assert d["explain"]["firewall"]["drops"] == ["udp dport 10088 drop"], d' "$work/out" ||
+  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["cameras"] == [], d; assert d["explain"]["firewall"]["drops"] == ["udp dport 10088 drop"], d; assert [(o["firewall"], o["drops"]) for o in d["explain"]["firewall"]["others"]] == [("ufw", True)], d' "$work/out" ||
     fail "json: $(cat "$work/out")"
   ;;
 explain-foreign-camera)
