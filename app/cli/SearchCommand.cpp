@@ -3,12 +3,15 @@
 #include "app/cli/SearchExplain.h"
 
 #include "discovery/CameraListing.h"
+#include "discovery/SearchAnswer.h"
 #include "discovery/SearchExchange.h"
+#include "platform/AnswerTap.h"
 #include "platform/NetworkInterfaces.h"
 #include "platform/ProtocolTiming.h"
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace orvane::cli {
 namespace {
@@ -95,6 +98,10 @@ int RunSearch(const SearchOptions& options)
     SearchRequest request;
     if (const int refused = MakeSearchRequest(options.interfaces, options.targets, request); refused != kExitOk)
         return refused;
+    // Opened before the search, so that it hears the answers as they arrive.
+    std::optional<AnswerTap> tap;
+    if (options.explain)
+        tap.emplace(kSearchLocalPort);
     SearchResult result;
     if (const int failed = SearchOnce(request, result); failed != kExitOk) {
         if (options.explain)
@@ -107,7 +114,8 @@ int RunSearch(const SearchOptions& options)
         std::fwrite(text.data(), 1, text.size(), stdout);
         return kExitOk;
     }
-    const nlohmann::json explained = ExplainSearch(request, result);
+    const std::vector<TappedDatagram> tapped = tap->listening() ? tap->drain() : std::vector<TappedDatagram>{};
+    const nlohmann::json explained = ExplainSearch(request, result, tap->listening() ? &tapped : nullptr);
     if (options.format == ListFormat::Json)
         text = nlohmann::json{{"cameras", nlohmann::json::parse(text)}, {"explain", explained}}.dump(2) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -75,9 +76,45 @@ json OtherFirewalls()
     return found;
 }
 
+bool OnLinkSubnet(const std::vector<OwnSubnet>& subnets, const std::string& link, uint32_t address)
+{
+    return std::any_of(subnets.begin(), subnets.end(),
+                       [&](const OwnSubnet& s) { return s.interfaceName == link && s.holds(address); });
+}
+
+// Why an answer that reached the machine did not reach the search, when this machine says.
+std::string WhyMissed(const TappedDatagram& d, const json& firewall, const std::vector<OwnSubnet>& subnets)
+{
+    if (!firewall["drops"].empty())
+        return "an nftables rule drops it: " + firewall["drops"][0].get<std::string>();
+    if (ReversePathFilter(d.link) == 1 && !OnLinkSubnet(subnets, d.link, d.source))
+        return "rp_filter=1 (strict) on " + d.link + " drops answers from other subnets";
+    for (const json& other : firewall["others"]) {
+        if (other["drops"].get<bool>())
+            return other["why"].get<std::string>();
+    }
+    return {};
+}
+
+// Answers heard below the firewall from senders the search did not list.
+json MissedAnswers(const SearchResult& result, const std::vector<TappedDatagram>& tapped, const json& firewall)
+{
+    const std::vector<OwnSubnet> subnets = ListOwnSubnets();
+    json missed = json::array();
+    for (const TappedDatagram& d : tapped) {
+        const std::string ip = Dotted(d.source);
+        bool listed = false;
+        for (const CameraRecord* r = result.cameras.head(); r; r = r->next.get())
+            listed = listed || ip == r->ip;
+        if (!listed)
+            missed.push_back({{"ip", ip}, {"interface", d.link}, {"why", WhyMissed(d, firewall, subnets)}});
+    }
+    return missed;
+}
+
 }  // namespace
 
-json ExplainSearch(const SearchRequest& request, const SearchResult& result)
+json ExplainSearch(const SearchRequest& request, const SearchResult& result, const std::vector<TappedDatagram>* tapped)
 {
     json report;
     report["interfaces"] = json::array();
@@ -98,6 +135,9 @@ json ExplainSearch(const SearchRequest& request, const SearchResult& result)
     bool readable = false;
     const std::vector<std::string> drops = FirewallDrops(kSearchLocalPort, readable);
     report["firewall"] = {{"readable", readable}, {"drops", drops}, {"others", OtherFirewalls()}};
+    report["below_firewall"] = {{"listening", tapped != nullptr}, {"missed", json::array()}};
+    if (tapped != nullptr)
+        report["below_firewall"]["missed"] = MissedAnswers(result, *tapped, report["firewall"]);
     return report;
 }
 
@@ -137,6 +177,16 @@ std::string ExplainText(const json& explained)
         text += "  firewall: this nftables rule drops the answers to UDP 10088: " + rule.get<std::string>() + "\n";
     for (const json& other : firewall["others"])
         text += "  firewall: " + other["why"].get<std::string>() + "\n";
+    const json& below = explained["below_firewall"];
+    if (!below["listening"].get<bool>())
+        text += "  below the firewall: not listened (that needs CAP_NET_RAW: run as root)\n";
+    else if (below["missed"].empty())
+        text += "  below the firewall: every answer that reached this machine reached the search\n";
+    for (const json& m : below["missed"]) {
+        const std::string why = m["why"].get<std::string>();
+        text += "  below the firewall: an answer from " + m["ip"].get<std::string>() + " reached " +
+                m["interface"].get<std::string>() + " but not the search" + (why.empty() ? "" : ": " + why) + "\n";
+    }
     return text;
 }
 

@@ -5,6 +5,7 @@
 // on port 10088, a firewall rule, a strict reverse-path filter).
 
 #include "discovery/SearchExchange.h"
+#include "platform/AnswerTap.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,7 +13,10 @@
 
 namespace orvane::cli {
 
-nlohmann::json ExplainSearch(const SearchRequest& request, const SearchResult& result);
+// tapped: what a packet socket below the firewall heard during the search,
+// nullptr when it could not listen (no CAP_NET_RAW).
+nlohmann::json ExplainSearch(const SearchRequest& request, const SearchResult& result,
+                             const std::vector<TappedDatagram>* tapped);
 // The report as lines for stderr.
 std::string ExplainText(const nlohmann::json& explained);
 // Why the search socket could not be had: the program holding the port, if /proc says.

@@ -151,8 +151,11 @@ explain-nft-drop)
   grep -q "firewall: this nftables rule drops the answers to UDP 10088: udp dport 10088 drop" "$work/err" || fail "$(cat "$work/err")"
   grep -q "firewall: ufw drops UDP 10088: no rule allows it and the incoming policy is DROP (sudo ufw allow Orvane opens it)" "$work/err" ||
     fail "$(cat "$work/err")"
+  # As root the search listens below the firewall: the answer came, and the rule took it.
+  grep -qE "below the firewall: an answer from 10.77.0.11 reached ovo[0-9]+ but not the search: an nftables rule drops it: udp dport 10088 drop" "$work/err" ||
+    fail "$(cat "$work/err")"
   # The report under its own key; the list keeps its keys.
-  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["cameras"] == [], d; assert d["explain"]["firewall"]["drops"] == ["udp dport 10088 drop"], d; assert [(o["firewall"], o["drops"]) for o in d["explain"]["firewall"]["others"]] == [("ufw", True)], d' "$work/out" ||
+  python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["cameras"] == [], d; assert d["explain"]["firewall"]["drops"] == ["udp dport 10088 drop"], d; assert [m["ip"] for m in d["explain"]["below_firewall"]["missed"]] == ["10.77.0.11"], d; assert [(o["firewall"], o["drops"]) for o in d["explain"]["firewall"]["others"]] == [("ufw", True)], d' "$work/out" ||
     fail "json: $(cat "$work/out")"
   ;;
 explain-foreign-camera)
@@ -166,6 +169,12 @@ explain-foreign-camera)
   [ "$(cut -f2 "$work/strict.out")" = 10.77.0.11 ] || fail "strict: $(cat "$work/strict.out")"
   grep -qE "interface ovo[0-9]+: rp_filter=1 \(strict\) drops answers from cameras on other subnets" "$work/strict.err" ||
     fail "$(cat "$work/strict.err")"
+  for camera in 192.168.1.64 192.168.1.65; do
+    grep -qE "below the firewall: an answer from $camera reached ovo[0-9]+ but not the search: rp_filter=1 \(strict\) on ovo[0-9]+ drops answers from other subnets" "$work/strict.err" ||
+      fail "$(cat "$work/strict.err")"
+  done
+  ! grep -q "below the firewall: an answer from 10.77.0.11" "$work/strict.err" || fail "a listed camera named missed"
+  grep -q "below the firewall: every answer that reached this machine reached the search" "$work/err" || fail "$(cat "$work/err")"
   grep -qE "camera 192.168.1.64 \(020000000064\) answered on ovo[0-9]+ from outside its subnets" "$work/err" || fail "$(cat "$work/err")"
   ! grep -q "camera 10.77.0.11 " "$work/err" || fail "an on-link camera named foreign"
   python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert [c["ip"] for c in d["explain"]["foreign_subnet_cameras"]] == ["192.168.1.64", "192.168.1.65"], d; assert set(d["cameras"][0]) == {"id","ip","mac","version","x","y","uid","keyid","interface"}, d' "$work/out" ||
