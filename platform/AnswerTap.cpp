@@ -45,7 +45,9 @@ AnswerTap::AnswerTap(unsigned short port) : port_(port)
     if (fd_ < 0)
         return;
     AttachPortFilter(fd_, port);
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &kQueueBytes, sizeof kQueueBytes);
+    // Past the system's limit needs CAP_NET_ADMIN; else as much as the limit allows.
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &kQueueBytes, sizeof kQueueBytes) != 0)
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kQueueBytes, sizeof kQueueBytes);
 }
 
 AnswerTap::~AnswerTap()

@@ -49,7 +49,9 @@ void AddSearch(CLI::App& app, Arguments& a, std::function<int()>& run)
                   "addresses are skipped. A target that does not read is a usage error");
     c->add_flag("--explain", a.search.explain,
                 "After the list, report on stderr what the search did on each interface and why it may\n"
-                "have heard nothing (with --format json, also under the key \"explain\")");
+                "have heard nothing: skipped links, a held port, nftables, ufw and firewalld rules, strict\n"
+                "rp_filter, and as root the answers that reached this machine but not the search (with\n"
+                "--format json, also under the key \"explain\")");
     c->add_option("--format", a.format,
                   "tsv: ID, IP, MAC, Version, X, Y, UID, KEYID, tab-separated (default); "
                   "csv: header id,ip,mac,version,x,y,uid,keyid,interface, RFC 4180 quoting; "

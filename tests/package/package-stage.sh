@@ -89,6 +89,8 @@ grep -qx 'ports=10088/udp' /etc/ufw/applications.d/orvane || fail "the ufw profi
   fail "the helper's mode: $(stat -c '%a %U %G' /usr/lib/orvane/orvane-link-address)"
 policy=/usr/share/polkit-1/actions/org.orvane.Orvane.link-address.policy
 [ "$(stat -c '%a %U %G' "$policy")" = "644 root root" ] || fail "the polkit action's mode: $(stat -c '%a %U %G' "$policy")"
+python3 -c 'import sys, xml.dom.minidom as m; a = m.parse(sys.argv[1]).getElementsByTagName("action")[0]; sys.exit(a.getAttribute("id") != "org.orvane.Orvane.link-address")' "$policy" ||
+  fail "the polkit action does not read as XML with its id"
 grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/lib/orvane/orvane-link-address</annotate>' "$policy" ||
   fail "the polkit action does not name the installed helper"
 # The installed helper refuses what it must, with one line (no authentication needed for that).
