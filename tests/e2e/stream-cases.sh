@@ -170,9 +170,10 @@ key-frame-wait)
       > \"\$out/peek\" 2>&1
   "
   fail_dump+=("$work/peek" "$work/vidra.log")
-  texts=$(grep -v '^QStandardPaths' "$work/peek" | uniq | tr '\n' '|')
-  want="text: Connecting to rtsp://$live:554/main|text: Waiting for the first picture from $live|"
-  want+="text: Waiting for a key frame|text: |moving|"
+  # The text between the set-up and the first packet may last less than the
+  # peek's 100 ms between looks: it is not asked for.
+  texts=$(grep -v -e '^QStandardPaths' -e '^text: Waiting for the first picture' "$work/peek" | uniq | tr '\n' '|')
+  want="text: Connecting to rtsp://$live:554/main|text: Waiting for a key frame|text: |moving|"
   [ "$texts" = "$want" ] || fail "the control showed '$texts', expected '$want'"
   # The picture comes with the key frame, about 3 s after the stream starts.
   ms=$(sed -n 's/^first-picture ms=\([0-9]*\).*/\1/p' "$work/vidra.log")

@@ -9,6 +9,9 @@
 #include "vidra/VidraApi.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QThread>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
@@ -54,6 +57,24 @@ bool Blank(const QImage& image)
         }
     }
     return true;
+}
+
+// The decoding thread ends on its own after CloseStream; leaving before it
+// has would leave its buffers to the exit, where a leak check counts them.
+void WaitForDecodersToEnd()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 3000) {
+        bool running = false;
+        for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile name(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+            running = running || (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("vidra-decode"));
+        }
+        if (!running)
+            return;
+        QThread::msleep(20);
+    }
 }
 
 }  // namespace
@@ -124,5 +145,6 @@ int main(int argc, char** argv)
     look.start(kLookEvery_ms);
     app.exec();
     invoke(control, kVidraCloseStream, nullptr, 0);
+    WaitForDecodersToEnd();
     return result;
 }
