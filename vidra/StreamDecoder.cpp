@@ -110,7 +110,9 @@ private:
         login_ = LoginStore::loginFor(address);
         std::string located = session_->url();
         if (located.empty()) {
+            const Clock::time_point asked = Clock::now();
             const LocatedStream found = LocateStream(address, session_->stream(), login_);
+            const double lookup_ms = std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
             if (session_->stopRequested())
                 return false;
             if (found.failure == onvif::Failure::NotAuthorized)
@@ -119,8 +121,8 @@ private:
                 return fail("No stream from " + address + ": " + found.detail);
             located = found.url;
             const char* source = found.source == UrlSource::Onvif ? "onvif" : "pattern";
-            Trace("located address=%s stream=%d url=%s source=%s", address.c_str(), session_->stream(),
-                  UrlWithoutPassword(located).c_str(), source);
+            Trace("located address=%s stream=%d url=%s source=%s ms=%.1f", address.c_str(), session_->stream(),
+                  UrlWithoutPassword(located).c_str(), source, lookup_ms);
             session_->deliverState(DecodeSession::State::Connecting, "Connecting to " + UrlWithoutPassword(located));
         }
         // A URL that carries its own login keeps it.

@@ -3,6 +3,8 @@
 #include "app/cli/CliCommands.h"
 #include "onvif/HttpExchange.h"
 #include "onvif/StreamLookup.h"
+#include "onvif/StreamUriRepair.h"
+#include "vidra/StillPicture.h"
 #include "vidra/StreamLocator.h"
 #include "vidra/StreamUrl.h"
 
@@ -13,8 +15,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cctype>
 #include <fstream>
+#include <optional>
 
 namespace orvane::cli {
 namespace {
@@ -107,61 +109,102 @@ int RunStreamUri(const MediaArguments& a)
     return kExitOk;
 }
 
-bool EndsWith(const std::string& text, const char* end)
+int NoSnapshot(const MediaArguments& a, const std::string& why)
 {
-    const std::string tail = end;
-    if (text.size() < tail.size())
-        return false;
-    for (size_t i = 0; i < tail.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - tail.size() + i])) != tail[i])
-            return false;
-    }
-    return true;
+    std::fprintf(stderr, "orvane-cli: %s: no snapshot: %s\n", a.camera.c_str(), why.c_str());
+    return kExitFailed;
 }
 
-int RunSnapshot(const MediaArguments& a)
+int Written(const std::string& file, size_t bytes)
 {
-    if (!EndsWith(a.file, ".jpg") && !EndsWith(a.file, ".jpeg")) {
-        std::fprintf(stderr, "orvane-cli: %s: the camera's snapshot is a JPEG: name the file .jpg or .jpeg\n",
-                     a.file.c_str());
-        return kExitUsage;
-    }
-    onvif::Credentials login;
-    if (!Login(a, login))
+    std::printf("%s %zu bytes\n", file.c_str(), bytes);
+    return kExitOk;
+}
+
+int SaveStill(const MediaArguments& a, const vidra::StillPicture& picture)
+{
+    size_t bytes = 0;
+    std::string error;
+    if (!picture.save(a.file, bytes, error)) {
+        std::fprintf(stderr, "orvane-cli: %s\n", error.c_str());
         return kExitFailed;
+    }
+    return Written(a.file, bytes);
+}
+
+// What the camera's snapshot URI gives: kept as it is in a JPEG file, made
+// a PNG otherwise. Empty why and no exit code: there was none to be had.
+std::optional<int> SnapshotFromCamera(const MediaArguments& a, const onvif::Credentials& login, std::string& why)
+{
     const onvif::StreamLookupResult found = onvif::LookUpMedia(
         a.camera, login, onvif::KindOfStream(StreamNumber(a)), onvif::MediaKind::Snapshot);
     if (found.failure == onvif::Failure::NotAuthorized)
         return Refused(a);
     if (found.failure != onvif::Failure::None) {
-        std::fprintf(stderr, "orvane-cli: %s: no snapshot: %s\n", a.camera.c_str(),
-                     found.failure == onvif::Failure::NoService ? onvif::FailureText(found.failure)
-                                                                : found.detail.c_str());
-        return kExitFailed;
+        why = found.failure == onvif::Failure::NoService ? onvif::FailureText(found.failure) : found.detail;
+        return std::nullopt;
     }
     onvif::HttpLimits limits;
     limits.max_bytes = 32 * 1024 * 1024;
-    const onvif::HttpResult picture = onvif::HttpExchange::get(found.uri, login, limits);
-    if (picture.failure == onvif::Failure::None && picture.status == 401)
+    const onvif::HttpResult answer = onvif::HttpExchange::get(found.uri, login, limits);
+    if (answer.failure == onvif::Failure::None && answer.status == 401)
         return Refused(a);
-    const bool jpeg = picture.body.size() > 3 && static_cast<unsigned char>(picture.body[0]) == 0xFF &&
-                      static_cast<unsigned char>(picture.body[1]) == 0xD8;
-    if (picture.failure != onvif::Failure::None || picture.status != 200 || !jpeg) {
-        std::fprintf(stderr, "orvane-cli: %s: no snapshot: %s\n", a.camera.c_str(),
-                     picture.failure != onvif::Failure::None ? picture.detail.c_str()
-                     : picture.status != 200               ? ("HTTP " + std::to_string(picture.status)).c_str()
-                                                           : "the answer is no JPEG");
-        return kExitFailed;
+    const bool jpeg = answer.body.size() > 3 && static_cast<unsigned char>(answer.body[0]) == 0xFF &&
+                      static_cast<unsigned char>(answer.body[1]) == 0xD8;
+    if (answer.failure != onvif::Failure::None || answer.status != 200 || !jpeg) {
+        why = answer.failure != onvif::Failure::None ? answer.detail
+              : answer.status != 200               ? "HTTP " + std::to_string(answer.status)
+                                                   : "the answer is no JPEG";
+        return std::nullopt;
+    }
+    if (!vidra::StillPicture::IsJpegName(a.file)) {
+        vidra::StillPicture picture;
+        if (vidra::StillPicture::FromJpeg(answer.body, picture, why) != vidra::StillPicture::Failure::None)
+            return std::nullopt;
+        return SaveStill(a, picture);
     }
     std::ofstream out(a.file, std::ios::binary | std::ios::trunc);
-    out.write(picture.body.data(), static_cast<std::streamsize>(picture.body.size()));
+    out.write(answer.body.data(), static_cast<std::streamsize>(answer.body.size()));
     out.close();
     if (!out) {
         std::fprintf(stderr, "orvane-cli: cannot write %s\n", a.file.c_str());
         return kExitFailed;
     }
-    std::printf("%s %zu bytes\n", a.file.c_str(), picture.body.size());
-    return kExitOk;
+    return Written(a.file, answer.body.size());
+}
+
+// The stream's first key frame, from the URI the preview would play.
+int SnapshotFromStream(const MediaArguments& a, const onvif::Credentials& login, const std::string& cameraWhy)
+{
+    const vidra::LocatedStream located = vidra::LocateStream(a.camera, StreamNumber(a), login);
+    if (located.failure == onvif::Failure::NotAuthorized)
+        return Refused(a);
+    if (located.failure != onvif::Failure::None)
+        return NoSnapshot(a, located.detail);
+    const std::string url = login.empty() || onvif::UriHasCredentials(located.url)
+                                ? located.url
+                                : onvif::UriWithCredentials(located.url, login.user, login.password);
+    vidra::StillPicture picture;
+    std::string error;
+    const vidra::StillPicture::Failure grabbed = vidra::StillPicture::FromStream(url, picture, error);
+    if (grabbed == vidra::StillPicture::Failure::Refused)
+        return Refused(a);
+    if (grabbed != vidra::StillPicture::Failure::None)
+        return NoSnapshot(a, cameraWhy.empty() ? error : cameraWhy + "; from the stream: " + error);
+    return SaveStill(a, picture);
+}
+
+// The camera's own snapshot when it has one, else one decoded frame of the
+// stream; PNG or JPEG by the file's name.
+int RunSnapshot(const MediaArguments& a)
+{
+    onvif::Credentials login;
+    if (!Login(a, login))
+        return kExitFailed;
+    std::string why;
+    if (const std::optional<int> done = SnapshotFromCamera(a, login, why))
+        return *done;
+    return SnapshotFromStream(a, login, why);
 }
 
 void AddCommonOptions(CLI::App* c, MediaArguments& a)
@@ -186,7 +229,9 @@ void AddMediaCommands(CLI::App& app, std::function<int()>& run)
     uri->callback([&run, &a] { run = [&a] { return RunStreamUri(a); }; });
 
     CLI::App* snapshot = app.add_subcommand("snapshot",
-        "Save the camera's current picture to FILE (.jpg or .jpeg), as its ONVIF service gives it.");
+        "Save the camera's current picture to FILE at the stream's full size, as JPEG when FILE ends\n"
+        "in .jpg or .jpeg, else as PNG: the picture the camera's ONVIF snapshot URI gives, or, for a\n"
+        "camera without one, the first key frame of the stream the preview would play.");
     snapshot->fallthrough(false);
     snapshot->add_option("CAMERA", a.camera, "the camera's address")->required();
     snapshot->add_option("FILE", a.file, "the file to write")->required();

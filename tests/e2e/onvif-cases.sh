@@ -95,10 +95,34 @@ snapshot)
   done
   expect wrong.rc 1
   expect wrong.err "orvane-cli: $cam: Wrong user or password"
-  expect plain.rc 1
-  expect plain.err "orvane-cli: $plain: no snapshot: the camera has no ONVIF service"
-  [ ! -e "$work/plain.jpg" ] || fail "a file was written without a snapshot"
+  # A camera without ONVIF gives the stream's first key frame instead.
+  expect plain.rc 0
+  size=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$work/plain.jpg")
+  [ "$size" = "mjpeg,1920,1080" ] || fail "plain.jpg: $size"
   expect_log "onvif-snapshot camera=$cam path=/onvif/snapshot/profile_main.jpg"
+  ;;
+snapshot-from-stream)
+  # No GetSnapshotUri: one decoded frame of the stream the preview plays,
+  # at its full size, as the file's name asks; the camera's own snapshot as
+  # PNG when the name says so.
+  lan "snapshot=no,main=h265" "
+    ORVANE_PASSWORD='$password' \$cli snapshot $cam \"\$out/main.png\" --user admin > \"\$out/main.out\"
+    ORVANE_PASSWORD='$password' \$cli snapshot $cam \"\$out/sub.JPG\" --user admin --stream sub > /dev/null
+    ORVANE_PASSWORD=wrong \$cli snapshot $cam \"\$out/wrong.png\" --user admin 2> \"\$out/wrong.err\"; echo \$? > \"\$out/wrong.rc\"
+  "
+  for shot in main.png:png,1920,1080 sub.JPG:mjpeg,1280,720; do
+    size=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$work/${shot%%:*}")
+    [ "$size" = "${shot#*:}" ] || fail "${shot%%:*}: $size"
+  done
+  expect main.out "$work/main.png $(stat -c %s "$work/main.png") bytes"
+  # The frame is the stream's own: its time strip reads back.
+  ffmpeg -v error -i "$work/main.png" -f rawvideo -pix_fmt gray "$work/main.gray"
+  "$build/bin/timestrip-read" --gray 1920x1080 "$work/main.gray" > /dev/null || fail "main.png holds no frame of the stream"
+  expect wrong.rc 1
+  expect wrong.err "orvane-cli: $cam: Wrong user or password"
+  expect_log "rtsp-client camera=$cam path=/live/ch00_0"
+  expect_log "rtsp-client camera=$cam path=/live/ch00_1"
+  ! grep -q onvif-snapshot "$work/log" || fail "a snapshot was fetched from a camera without one"
   ;;
 *)
   echo "unknown case $case_name" >&2

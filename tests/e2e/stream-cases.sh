@@ -162,6 +162,23 @@ shared-sub)
   [ "$(grep -c '^encoder-start path=/main$' "$work/log" || true)" -eq 0 ] || fail "an encoder for /main started"
   [ "$(grep -c "^rtsp-client camera=.* path=/sub$" "$work/log")" -eq 4 ] || fail "not four plays logged"
   ;;
+key-frame-wait)
+  # A stream joined between key frames, the next one 3 s away: the control
+  # says it waits for one, shows nothing of the frames before it, then plays.
+  lan "live,key-every-ms=3000" "
+    VIDRA_LOG=\"\$out/vidra.log\" timeout 20 \"\$build/bin/vidra_picture_peek\" $live 0 10 -platform offscreen \
+      > \"\$out/peek\" 2>&1
+  "
+  fail_dump+=("$work/peek" "$work/vidra.log")
+  # The text between the set-up and the first packet may last less than the
+  # peek's 100 ms between looks: it is not asked for.
+  texts=$(grep -v -e '^QStandardPaths' -e '^text: Waiting for the first picture' "$work/peek" | uniq | tr '\n' '|')
+  want="text: Connecting to rtsp://$live:554/main|text: Waiting for a key frame|text: |moving|"
+  [ "$texts" = "$want" ] || fail "the control showed '$texts', expected '$want'"
+  # The picture comes with the key frame, about 3 s after the stream starts.
+  ms=$(sed -n 's/^first-picture ms=\([0-9]*\).*/\1/p' "$work/vidra.log")
+  [ "${ms:-0}" -ge 2000 ] && [ "$ms" -le 4500 ] || fail "the first picture came after ${ms:-no} ms"
+  ;;
 *)
   fail "unknown case $case_name"
   ;;

@@ -214,6 +214,8 @@ OnvifReply OnvifService::answerOperation(const std::string& operation, const std
         return {200, Envelope("<trt:GetProfilesResponse>" + ProfileXml(0, camera_.mainCodec) +
                               ProfileXml(1, camera_.subCodec) + "</trt:GetProfilesResponse>")};
     }
+    if (operation == "GetSnapshotUri" && !camera_.snapshotUri)
+        return Fault(400, "env:Receiver", "ter:ActionNotSupported", "no snapshot");
     if (operation == "GetStreamUri" || operation == "GetSnapshotUri") {
         int index = -1;
         for (int i = 0; i < 2; ++i) {

@@ -222,6 +222,10 @@ bool ParseSimCamera(const std::string& text, SimCamera& camera, std::string& err
             ok = ParseCodec(value, camera.mainCodec);
         else if (key == "sub")
             ok = ParseCodec(value, camera.subCodec);
+        else if (key == "snapshot" && (value == "yes" || value == "no"))
+            camera.snapshotUri = value == "yes";
+        else if (key == "key-every-ms")
+            ok = ParseInt(value, camera.keyEvery_ms) && camera.keyEvery_ms >= 40 && camera.keyEvery_ms <= 60000;
         else if (key == "settings" && (value == "restart" || value == "at-once"))
             camera.settingsRestart = value == "restart";
         else

@@ -75,12 +75,18 @@ struct SimCamera {
     // streams at paths of its own (/live/ch00_0 and /live/ch00_1).
     bool onvif = false;
     long long clockOffset_s = 0;  // the ONVIF clock runs this far ahead of ours
+    bool snapshotUri = true;      // false: GetSnapshotUri is not supported
     // A login for ONVIF (UsernameToken) and RTSP; no user: none asked.
     std::string user;
     std::string password;
     RtspAuth rtspAuth = RtspAuth::Digest;
     StreamCodec mainCodec = StreamCodec::H264;
     StreamCodec subCodec = StreamCodec::H264;
+    // 0: a key frame a second, and each client's stream starts with one.
+    // Else the H.264 and H.265 streams start between key frames, as a camera
+    // joined in the middle of its group of pictures does, and make a key
+    // frame every keyEvery_ms.
+    int keyEvery_ms = 0;
     // Whether a UID, X/Y or keyboard id change restarts the camera (with
     // restart-ms) or is answered with at once.
     bool settingsRestart = false;

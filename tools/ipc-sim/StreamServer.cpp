@@ -10,6 +10,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -232,6 +233,46 @@ void JoinEncoder(GstRTSPMedia* media, GstElement* bin, const StreamPath* stream)
                           GConnectFlags(0));
 }
 
+// A camera joined between key frames (key-every-ms): 0 for the usual one a
+// second, and for a shared encoder's pictures, which start at a key frame.
+int KeyEvery_ms(const StreamPath& stream)
+{
+    return stream.address != nullptr && stream.codec != StreamCodec::Mjpeg ? stream.address->camera->keyEvery_ms : 0;
+}
+
+// Drops the encoder's output up to its first frame that is not a key frame:
+// the client's stream then starts in the middle of a group of pictures. The
+// PLAY's seek flushes the encoder, which starts again with a key frame: the
+// dropping starts again with it.
+GstPadProbeReturn DropLeadingKeyFrames(GstPad*, GstPadProbeInfo* probe, gpointer data)
+{
+    auto* dropping = static_cast<std::atomic<bool>*>(data);
+    if ((GST_PAD_PROBE_INFO_TYPE(probe) & GST_PAD_PROBE_TYPE_EVENT_FLUSH) != 0) {
+        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(probe)) == GST_EVENT_FLUSH_STOP)
+            *dropping = true;
+        return GST_PAD_PROBE_OK;
+    }
+    if (!*dropping)
+        return GST_PAD_PROBE_OK;
+    if (!GST_BUFFER_FLAG_IS_SET(GST_PAD_PROBE_INFO_BUFFER(probe), GST_BUFFER_FLAG_DELTA_UNIT))
+        return GST_PAD_PROBE_DROP;
+    *dropping = false;
+    return GST_PAD_PROBE_OK;
+}
+
+void StartBetweenKeyFrames(GstElement* bin)
+{
+    GstElement* payloader = gst_bin_get_by_name(GST_BIN(bin), "pay0");
+    if (payloader == nullptr)
+        return;
+    GstPad* pad = gst_element_get_static_pad(payloader, "sink");
+    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      DropLeadingKeyFrames, new std::atomic<bool>(true),
+                      [](gpointer data) { delete static_cast<std::atomic<bool>*>(data); });
+    gst_object_unref(pad);
+    gst_object_unref(payloader);
+}
+
 void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
 {
     const auto* stream = static_cast<const StreamPath*>(data);
@@ -240,6 +281,8 @@ void ConfigureMedia(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
         JoinEncoder(media, bin, stream);
     else
         AttachPainter(bin, stream);
+    if (stream->encoder == nullptr && KeyEvery_ms(*stream) > 0)
+        StartBetweenKeyFrames(bin);
     gst_object_unref(bin);
 }
 
@@ -284,11 +327,14 @@ void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data)
 
 // The encoder and payloader of a stream's codec. ultrafast/zerolatency: no
 // B-frames, no look-ahead, so a frame leaves the encoder at once; one key
-// frame a second so a client starts fast.
+// frame a second so a client starts fast, unless the camera is to make them
+// seldom.
 std::string EncoderLaunch(const StreamPath& stream)
 {
     const std::string bitrate = std::to_string(stream.bitrate_kbps);
-    const std::string keyEvery = std::to_string(stream.shape.fps);
+    const int keyEvery_ms = KeyEvery_ms(stream);
+    const std::string keyEvery =
+        std::to_string(keyEvery_ms > 0 ? std::max(1, stream.shape.fps * keyEvery_ms / 1000) : stream.shape.fps);
     switch (stream.codec) {
     case StreamCodec::H265:
         return " ! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=" + keyEvery + " bitrate=" + bitrate +
