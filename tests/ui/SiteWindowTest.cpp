@@ -87,7 +87,8 @@ private slots:
         });
         RightClickRowAndChoose(*driver, window->listView(), row, QStringLiteral("Set"));
         QCOMPARE(driver->boxTexts(), QStringList{QStringLiteral("IPC will restart")});
-        QVERIFY(LogOf("ORVANE_SIM_LOG").contains(QStringLiteral("camera=192.168.1.64 conn=1 text=#3&4&ORVSITE0000000000064#")));
+        // The box comes once the frame is sent; the camera logs it once it has read all of it.
+        QTRY_VERIFY_WITH_TIMEOUT(LogOf("ORVANE_SIM_LOG").contains(QStringLiteral("camera=192.168.1.64 conn=1 text=#3&4&ORVSITE0000000000064#")), 5000);
     }
 
     // Run as root: the window connects from a temporary address in the
@@ -123,7 +124,7 @@ private:
         });
         RightClickRowAndChoose(*driver, window->listView(), row, QStringLiteral("Set"));
         QCOMPARE(driver->boxTexts(), QStringList{QStringLiteral("IPC will restart")});
-        QVERIFY(LogOf("ORVANE_SIM_LOG_GW").contains(QStringLiteral("text=#3&4&ORVSITE0000000000100#")));
+        QTRY_VERIFY_WITH_TIMEOUT(LogOf("ORVANE_SIM_LOG_GW").contains(QStringLiteral("text=#3&4&ORVSITE0000000000100#")), 5000);
         QProcess ip;
         ip.start(QStringLiteral("ip"), {"-4", "addr", "show", "dev", qEnvironmentVariable("ORVANE_CAMERA_IF")});
         QVERIFY(ip.waitForFinished());
