@@ -20,7 +20,9 @@ lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
 # the simulator's log is left in $work/log.
 run() {
   lan --sim "$1" -- bash -c "cli=\$1; out=\$2; $2"'
-    sleep 0.3; cp "$ORVANE_SIM_LOG" "$out/log"' _ "$cli" "$work" || fail "test LAN failed"
+    . "$ORVANE_E2E_LIB"
+    wait_for 10 sim_settled || echo "the simulator still holds a connection after 10 s" >&2
+    cp "$ORVANE_SIM_LOG" "$out/log"' _ "$cli" "$work" || fail "test LAN failed"
 }
 expect_file() {
   local file=$1; shift

@@ -129,7 +129,9 @@ explain-skipped-tun)
 explain-held-port)
   lan --sim "--camera ip=10.77.0.11,mac=020000000011,delay-ms=1500" -- bash -c '
     "$2" search > /dev/null &
-    sleep 0.5
+    . "$ORVANE_E2E_LIB"
+    # The first search holds the port once its request is out.
+    wait_sim_log 5 "search-request .*"
     "$2" search --explain > "$1/out" 2> "$1/err"
     echo $? > "$1/rc"
     wait
