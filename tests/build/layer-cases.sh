@@ -6,10 +6,9 @@
 # subsystem folder stops the configure.
 set -euo pipefail
 source=$1
-# shellcheck source=../e2e/lib.sh
+# shellcheck source-path=SCRIPTDIR source=../e2e/lib.sh
 . "$(dirname "$0")/../e2e/lib.sh"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+case_folder layers
 
 git -C "$source" ls-files -z | (cd "$source" && xargs -0 cp --parents -t "$work" 2>/dev/null) ||
   (cd "$source" && tar cf - --exclude='./build*' . | tar xf - -C "$work")

@@ -3,19 +3,11 @@
 # after every change, one case per run:
 #   plan-cases.sh BUILD_DIR CASE
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-work=$(mktemp -d /tmp/orvane-plan.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() {
-  echo "FAIL: $*" >&2
-  for f in stdout stderr log; do [ ! -f "$work/$f" ] || { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
-  exit 1
-}
-lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
+case_folder plan
+fail_dump=("$work/stdout" "$work/stderr" "$work/log")
 # run "SIM ARGS" SCRIPT: SCRIPT in bash on the LAN with $cli and $out set;
 # the simulator's log is left in $work/log.
 run() {

@@ -3,12 +3,9 @@
 #   search-cases.sh BUILD_DIR CASE
 # Each case starts its own test LAN and simulator.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 
 # Runs a search, leaving its output in $out and its length in $took (seconds),
 # timed inside the LAN so that the namespaces' set-up does not count.
