@@ -1,5 +1,6 @@
 #include "discovery/CameraDirectory.h"
 
+#include "platform/MainThread.h"
 #include "platform/Text.h"
 
 #include <cstring>
@@ -23,9 +24,21 @@ int CompareOctets(const CameraRecord& a, const CameraRecord& b)
 
 void CameraDirectory::clear()
 {
+    requireFiller();
+    unlinkAll();
+}
+
+void CameraDirectory::unlinkAll()
+{
     // Unlinked one by one: a long chain must not recurse through destructors.
     while (head_)
         head_ = std::move(head_->next);
+}
+
+void CameraDirectory::requireFiller() const
+{
+    if (filler_ == Filler::userInterfaceThread)
+        RequireMainThread("the process-wide camera directory filled");
 }
 
 bool CameraDirectory::isNewMac(const char* mac) const
@@ -41,6 +54,7 @@ void CameraDirectory::addSearchAnswer(const char* mac, const char* ip, const cha
                                       const char* xy, const char* uid, int32_t keyId,
                                       const char* interfaceName)
 {
+    requireFiller();
     if (!isNewMac(mac))
         return;
     CameraRecord record;
@@ -57,6 +71,7 @@ void CameraDirectory::addSearchAnswer(const char* mac, const char* ip, const cha
 
 void CameraDirectory::insert(const CameraRecord& record)
 {
+    requireFiller();
     auto fresh = std::make_unique<CameraRecord>();
     std::memcpy(fresh->ip, record.ip, sizeof fresh->ip);
     std::memcpy(fresh->mac, record.mac, sizeof fresh->mac);
@@ -109,7 +124,7 @@ void SplitXY(const char* xy, int32_t& x, int32_t& y)
 
 CameraDirectory& TheCameraDirectory()
 {
-    static CameraDirectory directory;
+    static CameraDirectory directory(CameraDirectory::Filler::userInterfaceThread);
     return directory;
 }
 

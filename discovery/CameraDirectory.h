@@ -1,6 +1,11 @@
 #pragma once
 // The cameras of the latest search: one record per MAC, in ascending numeric
 // order of address; among equal addresses the record added last stands first.
+//
+// A directory of one's own (a search's result) may be filled on any thread.
+// The process-wide one, which the windows read, is filled on the
+// user-interface thread only; a fill from any other thread stops the process
+// with a line that says so.
 
 #include "discovery/CameraRecord.h"
 
@@ -14,7 +19,8 @@ namespace orvane {
 class CameraDirectory {
 public:
     CameraDirectory() = default;
-    ~CameraDirectory() { clear(); }
+    // Left on whatever thread ends the process: no thread rule here.
+    ~CameraDirectory() { unlinkAll(); }
     CameraDirectory(const CameraDirectory&) = delete;
     CameraDirectory& operator=(const CameraDirectory&) = delete;
     CameraDirectory(CameraDirectory&& other) noexcept : head_(std::move(other.head_)) {}
@@ -36,7 +42,14 @@ public:
     size_t size() const;
 
 private:
+    friend CameraDirectory& TheCameraDirectory();
+    enum class Filler { anyThread, userInterfaceThread };
+    explicit CameraDirectory(Filler filler) : filler_(filler) {}
+    void requireFiller() const;
+    void unlinkAll();
+
     std::unique_ptr<CameraRecord> head_;
+    Filler filler_ = Filler::anyThread;
 };
 
 // Sets the record's four octets from its ip text, each part read as atoi does.
@@ -45,7 +58,8 @@ void SplitAddress(CameraRecord& record);
 // Splits "X&Y" at its first '&'; a missing part reads as 0.
 void SplitXY(const char* xy, int32_t& x, int32_t& y);
 
-// The process-wide directory and the operations on it.
+// The process-wide directory and the operations on it; every one that fills
+// it belongs on the user-interface thread.
 CameraDirectory& TheCameraDirectory();
 void ClearCameras();
 bool IsNewMac(const char* mac);

@@ -6,9 +6,9 @@
 # second run changes nothing; --check with an edited plan sends nothing.
 #   ansible-cases.sh BUILD_DIR
 set -euo pipefail
-build=$1
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
+# shellcheck source-path=SCRIPTDIR source=../e2e/lib.sh
+. "$(dirname "$0")/../e2e/lib.sh"
+e2e_case "$@"
 work=$(mktemp -d /tmp/orvane-ansible.XXXXXX)
 chmod 755 "$work"
 ctl="orv-ctl-$$"
@@ -20,10 +20,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
+on_fail() {
+  local f
   for f in "$work"/play-*.out; do [ ! -f "$f" ] || { echo "--- $f" >&2; tail -n 60 "$f" >&2; }; done
-  exit 1
 }
 
 ip netns add "$ctl"

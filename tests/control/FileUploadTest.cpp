@@ -8,7 +8,7 @@
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/ProtocolTiming.h"
-#include "tests/control/FakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/Recorders.h"
 
 #include <fcntl.h>

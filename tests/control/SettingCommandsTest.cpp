@@ -4,7 +4,7 @@
 #include "control/CommandFrame.h"
 #include "control/SettingCommands.h"
 #include "tests/control/ArmedSendFault.h"
-#include "tests/control/FakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/Recorders.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orvane {
@@ -144,6 +147,46 @@ TEST(CameraRow, WritesTheEightCellsOfARow)
               (CameraRow{"3", "10.1.2.3", "001a2b3c4d5e", "V2.4.3", "120", "45", "UIDUIDUIDUIDUIDUIDUI", "-1"}));
     EXPECT_EQ(MakeCameraRow(3, "10.1.2.3", "?", "?", 0, 0, "?", "1"),
               (CameraRow{"3", "10.1.2.3", "?", "?", "0", "0", "?", "1"}));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Runs fill on a thread of its own and waits for it.
+void OnAnotherThread(const std::function<void()>& fill) { std::thread(fill).join(); }
+
+TEST(CameraDirectoryThreadRule, TheProcessWideDirectoryIsFilledOnTheUserInterfaceThreadOnly)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CameraRecord record;
+    std::snprintf(record.ip, sizeof record.ip, "%s", "10.0.0.9");
+    SplitAddress(record);
+    struct Case {
+        const char* fill;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"ClearCameras", [] { ClearCameras(); }},
+        {"AddSearchAnswer", [] { AddSearchAnswer("000000000009", "10.0.0.9", "v", "1&1", "uid", 1); }},
+        {"InsertCamera", [&record] { InsertCamera(record); }},
+        {"insert through the reference", [&record] { TheCameraDirectory().insert(record); }},
+        {"a move into it", [] { TheCameraDirectory() = CameraDirectory(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fill);
+        EXPECT_DEATH(OnAnotherThread(c.run), "orvane: the process-wide camera directory filled off the "
+                                             "user-interface thread");
+    }
+    // Its own thread fills it, and a search's own directory fills anywhere.
+    AddSearchAnswer("000000000009", "10.0.0.9", "v", "1&1", "uid", 1);
+    EXPECT_EQ(TheCameraDirectory().size(), 1u);
+    ClearCameras();
+    CameraDirectory found;
+    OnAnotherThread([&found, &record] { found.insert(record); });
+    EXPECT_EQ(found.size(), 1u);
 }
 
 }  // namespace

@@ -5,14 +5,11 @@
 # Each case starts its own test LAN and simulator and checks what the camera
 # recorded, the command's output and its exit code.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 preload=()  # set by a case to run the command under env VAR=... assignments
 cam=10.77.0.11
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
 case_folder control
 fail_dump=("$work/log")
 

@@ -5,13 +5,10 @@
 # stops-at-failed-step: an orvane that never opens its window ends the run
 # within the step's bound, with a message naming the step.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
+case_folder driver
 
 case "$case_name" in
 all-shots)

@@ -4,12 +4,9 @@
 #   fleet-cases.sh BUILD_DIR CASE
 # Each case starts its own test LAN; the cameras restart in 1 to 1.5 s.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 case_folder fleet
 fail_dump=("$work/stdout" "$work/stderr" "$work/log")
 

@@ -1,6 +1,8 @@
 # Sourced, not run: what the shell cases and scripts/orvane-driver.sh share.
 # Every wait here is bounded.
 #
+#   e2e_case BUILD_DIR [CASE]   a case script's arguments: $build, $case_name,
+#                           and $cli (its orvane-cli)
 #   fail MESSAGE            says "FAIL: MESSAGE", then each file of the array
 #                           fail_dump that exists, then runs on_fail when the
 #                           script defines it; exits 1
@@ -26,7 +28,16 @@
 e2e_root=${e2e_root:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 # For the scripts a case runs inside the test LAN: . "$ORVANE_E2E_LIB"
 export ORVANE_E2E_LIB="$e2e_root/tests/e2e/lib.sh"
+# What e2e_case sets; the source tree for a script that has not said where it is.
+build=${build:-} case_name=${case_name:-} cli=${cli:-}
+here=${here:-$e2e_root}
 fail_dump=()
+
+e2e_case() {
+  build=$1
+  case_name=${2:-}
+  cli="$build/bin/orvane-cli"
+}
 
 fail() {
   echo "FAIL: $*" >&2

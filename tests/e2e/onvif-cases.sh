@@ -5,15 +5,13 @@
 # 10.77.0.11 has ONVIF and a login (admin, the password in a file), its clock
 # two hours ahead, H.265 on the main stream; 10.77.0.12 has neither.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 cam=10.77.0.11
 plain=10.77.0.12
-work=$(mktemp -d /tmp/orvane-onvif.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() { echo "FAIL: $*" >&2; [ ! -f "$work/log" ] || { echo "--- camera log" >&2; cat "$work/log" >&2; }; exit 1; }
+case_folder onvif
+fail_dump=("$work/log")
 password='Pa ss<&>w0rd'
 printf '%s\n' "$password" > "$work/password"
 

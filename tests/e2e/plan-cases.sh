@@ -3,24 +3,18 @@
 # after every change, one case per run:
 #   plan-cases.sh BUILD_DIR CASE
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-work=$(mktemp -d /tmp/orvane-plan.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-fail() {
-  echo "FAIL: $*" >&2
-  for f in stdout stderr log; do [ ! -f "$work/$f" ] || { echo "--- $f" >&2; cat "$work/$f" >&2; }; done
-  exit 1
-}
-lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
+case_folder plan
+fail_dump=("$work/stdout" "$work/stderr" "$work/log")
 # run "SIM ARGS" SCRIPT: SCRIPT in bash on the LAN with $cli and $out set;
 # the simulator's log is left in $work/log.
 run() {
   lan --sim "$1" -- bash -c "cli=\$1; out=\$2; $2"'
-    sleep 0.3; cp "$ORVANE_SIM_LOG" "$out/log"' _ "$cli" "$work" || fail "test LAN failed"
+    . "$ORVANE_E2E_LIB"
+    wait_for 10 sim_settled || echo "the simulator still holds a connection after 10 s" >&2
+    cp "$ORVANE_SIM_LOG" "$out/log"' _ "$cli" "$work" || fail "test LAN failed"
 }
 expect_file() {
   local file=$1; shift

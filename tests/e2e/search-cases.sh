@@ -3,12 +3,9 @@
 #   search-cases.sh BUILD_DIR CASE
 # Each case starts its own test LAN and simulator.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 
 # Runs a search, leaving its output in $out and its length in $took (seconds),
 # timed inside the LAN so that the namespaces' set-up does not count.
@@ -32,7 +29,8 @@ flood)
   log=$(mktemp)
   timing=$(mktemp)
   out=$(lan --addresses 10 --sim "$cams" -- bash -c \
-        's=$(date +%s.%N); "$1" search; rc=$?; e=$(date +%s.%N); echo "$e - $s" | bc > "$2"; sleep 0.2; cp "$ORVANE_SIM_LOG" "$3"; exit $rc' \
+        's=$(date +%s.%N); "$1" search; rc=$?; e=$(date +%s.%N); echo "$e - $s" | bc > "$2"; . "$ORVANE_E2E_LIB"
+         wait_sim_log 5 "answered .* datagrams=[0-9]+ .*"; cp "$ORVANE_SIM_LOG" "$3"; exit $rc' \
         _ "$cli" "$timing" "$log") || fail "search failed under the flood"
   took=$(cat "$timing")
   sent=$(sed -n 's/^answered .* datagrams=\([0-9]*\) .*/\1/p' "$log")
@@ -102,10 +100,12 @@ second-search-forgets)
     set -e
     first=$("$1" search | wc -l)
     kill $(ip netns pids "$ORVANE_CAMERA_NS")
-    sleep 0.2
+    . "$ORVANE_E2E_LIB"
+    no_simulator() { [ -z "$(ip netns pids "$ORVANE_CAMERA_NS")" ]; }
+    wait_for 5 no_simulator || { echo "the simulator outlived its kill by 5 s" >&2; exit 1; }
     ip netns exec "$ORVANE_CAMERA_NS" "$ORVANE_SIM_BIN" --camera ip=10.77.0.12,mac=000000000002,version=AGAIN \
       --ready-file "$ORVANE_LAN_DIR/second.ready" &
-    while [ ! -f "$ORVANE_LAN_DIR/second.ready" ]; do sleep 0.02; done
+    wait_for 10 test -f "$ORVANE_LAN_DIR/second.ready" || { echo "the second simulator never got ready" >&2; exit 1; }
     second=$("$1" search)
     [ "$first" -eq 2 ] || { echo "first search found $first" >&2; exit 1; }
     [ "$second" = "$(printf "1\t10.77.0.12\t000000000002\tAGAIN\t1\t1\tSIMUID0000000000000001\t1")" ] \
@@ -115,7 +115,9 @@ second-search-forgets)
 port-busy)
   lan --sim "--camera ip=10.77.0.11,mac=000000000001,delay-ms=1500" -- bash -c '
     "$1" search > "$ORVANE_LAN_DIR/first.out" &
-    sleep 0.5
+    . "$ORVANE_E2E_LIB"
+    # The first search holds the port once its request is out.
+    wait_sim_log 5 "search-request .*"
     set +e
     "$1" search > "$ORVANE_LAN_DIR/second.out" 2> "$ORVANE_LAN_DIR/second.err"
     rc=$?
@@ -156,7 +158,6 @@ laptop)
     set -e
     "$1" search --format json > "$ORVANE_LAN_DIR/all.json"
     "$1" search --interface "$ORVANE_CAMERA_IF" > "$ORVANE_LAN_DIR/camera-link.tsv"
-    sleep 0.2
     python3 - "$ORVANE_LAN_DIR/all.json" "$ORVANE_CAMERA_IF" <<"PY"
 import json, sys
 cams = json.load(open(sys.argv[1]))
@@ -197,7 +198,6 @@ two-lans)
     set -e
     "$1" search --format json > "$ORVANE_LAN_DIR/both.json"
     "$1" search --interface "$ORVANE_CAMERA_IF2" > "$ORVANE_LAN_DIR/second.tsv"
-    sleep 0.2
     python3 - "$ORVANE_LAN_DIR/both.json" "$ORVANE_CAMERA_IF" "$ORVANE_CAMERA_IF2" <<"PY"
 import json, sys
 cams = json.load(open(sys.argv[1]))

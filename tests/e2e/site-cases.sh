@@ -4,15 +4,10 @@
 # factory: the laptop shape (default route on the Wi-Fi) with cameras on a
 # factory subnet on the camera switch; routed: cameras behind a router.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-cli="$build/bin/orvane-cli"
-lan() { "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" "$@"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
-work=$(mktemp -d)
-chmod 755 "$work"
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
+case_folder site
 # Without root and without any capability: what an operator's own account has.
 unprivileged=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all)
 
@@ -129,7 +124,9 @@ explain-skipped-tun)
 explain-held-port)
   lan --sim "--camera ip=10.77.0.11,mac=020000000011,delay-ms=1500" -- bash -c '
     "$2" search > /dev/null &
-    sleep 0.5
+    . "$ORVANE_E2E_LIB"
+    # The first search holds the port once its request is out.
+    wait_sim_log 5 "search-request .*"
     "$2" search --explain > "$1/out" 2> "$1/err"
     echo $? > "$1/rc"
     wait

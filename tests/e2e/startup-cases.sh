@@ -4,17 +4,15 @@
 #   startup-cases.sh BUILD_DIR CASE
 # Each case has a class registry of its own (XDG_DATA_HOME).
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 
 if [ "${ORVANE_STARTUP_INSIDE:-}" != 1 ]; then
   ORVANE_STARTUP_INSIDE=1 exec "$here/scripts/test-lan" --addresses 1 --sim-bin "$build/bin/ipc-sim" \
     --sim "--camera ip=10.77.0.11,mac=001a2b3c4d11,version=V2.4.3" -- "$0" "$build" "$case_name"
 fi
 
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
 export XDG_DATA_HOME="$ORVANE_LAN_DIR/data" XDG_RUNTIME_DIR="$ORVANE_LAN_DIR/runtime"
 mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 # shellcheck source=../../scripts/xvfb.sh

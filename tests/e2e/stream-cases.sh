@@ -5,13 +5,11 @@
 # Each case starts its own test LAN with two cameras: 10.77.0.11 streams (live,
 # or stall in the stall case), 10.77.0.12 has stream=none.
 set -euo pipefail
-build=$1
-case_name=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_case "$@"
 live=10.77.0.11
 none=10.77.0.12
-# shellcheck source=lib.sh
-. "$here/tests/e2e/lib.sh"
 case_folder stream
 fail_dump=("$work/log")
 command -v ffprobe > /dev/null || fail "ffprobe missing (scripts/setup installs ffmpeg)"

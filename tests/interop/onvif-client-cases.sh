@@ -5,21 +5,19 @@
 # and a wrong password is refused.
 #   onvif-client-cases.sh BUILD_DIR
 set -euo pipefail
-build=$1
-here=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=../e2e/lib.sh
+. "$(dirname "$0")/../e2e/lib.sh"
+e2e_case "$@"
 client=$here/tests/interop/onvif-client.js
 [ -f "$here/tests/interop/onvif-client/node_modules/onvif/package.json" ] ||
-  { echo "FAIL: npm onvif missing (scripts/setup installs it)" >&2; exit 1; }
-work=$(mktemp -d /tmp/orvane-onvif-npm.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
+  fail "npm onvif missing (scripts/setup installs it)"
+case_folder onvif-npm
 printf 'Quartz-9\n' > "$work/password"
 "$here/scripts/test-lan" --sim-bin "$build/bin/ipc-sim" \
   --sim "--camera ip=10.77.0.11,onvif=yes,user=admin,password-file=$work/password,clock-offset-s=3600,main=h265" -- bash -c '
     timeout 30 node "$1" 10.77.0.11 admin Quartz-9 > "$2/right" 2> "$2/right.err"; echo $? > "$2/right.rc"
     timeout 30 node "$1" 10.77.0.11 admin wrong > /dev/null 2> "$2/wrong.err"; echo $? > "$2/wrong.rc"
   ' _ "$client" "$work"
-fail() { echo "FAIL: $*" >&2; exit 1; }
 [ "$(cat "$work/right.rc")" = 0 ] || fail "the client failed: $(cat "$work/right.err")"
 expected="profile_main 1920x1080 H265 rtsp://10.77.0.11:554/live/ch00_0 http://10.77.0.11/onvif/snapshot/profile_main.jpg
 profile_sub 1280x720 H264 rtsp://10.77.0.11:554/live/ch00_1 http://10.77.0.11/onvif/snapshot/profile_sub.jpg"

@@ -2,7 +2,7 @@
 // check, what reaches the camera when the check passes, and the Set command
 // of the main window that opens the window on a row.
 
-#include "tests/control/FakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/COrvaneDlg.h"

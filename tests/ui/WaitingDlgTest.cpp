@@ -3,7 +3,7 @@
 // firmware kind chosen from the path, and reports after the window is gone.
 
 #include "platform/JobReports.h"
-#include "tests/control/FakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/CWaitingDlg.h"

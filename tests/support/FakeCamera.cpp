@@ -1,4 +1,4 @@
-#include "tests/control/FakeCamera.h"
+#include "tests/support/FakeCamera.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
