@@ -45,7 +45,7 @@ start_orvane() {
   "$build/bin/orvane" &
   ORVANE_PID=$!
   main=$(wait_window '^Orvane-V' 15) || return 1
-  sleep 0.5
+  wait_painted "$main" 5 || return 1
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$main")"
   wx=$X wy=$Y
@@ -56,18 +56,74 @@ search_cameras() {
   xdotool mousemove $((wx + 46)) $((wy + 485)) click 1
   wait_window '^Updating$' 5 >/dev/null || return 1
   wait_gone '^Updating$' 35 || return 1
-  sleep 0.5
+  wait_painted "$main" 5
 }
 
 # Clicks the first row and opens its menu, then picks the item that many
 # Down presses away (1 Link(720P), 2 Link(1080P), 3 Update, 4 Set).
 first_row_command() {
+  local before
+  before=$(visible_windows)
   xdotool mousemove $((wx + 60)) $((wy + 76)) click 1 click 3
-  sleep 0.5
+  wait_new_window "$before" 5 >/dev/null || { echo "the first row's menu did not open" >&2; return 1; }
   local i
   for ((i = 0; i < $1; i++)); do xdotool key Down; done
   xdotool key Return
 }
+
+# The ids of every window on the screen, one a line; Qt's menus and popups
+# (override-redirect, without a name) are among them.
+visible_windows() { xdotool search --onlyvisible --class . 2>/dev/null | sort; }
+new_window() {
+  window_id=$(comm -13 <(printf '%s\n' "$1") <(visible_windows) | head -1)
+  [ -n "$window_id" ]
+}
+# wait_new_window BEFORE SECONDS: prints the id of a window shown since
+# visible_windows printed BEFORE; false when none shows in time.
+wait_new_window() {
+  local window_id=""
+  wait_for "$2" new_window "$1" || return 1
+  echo "$window_id"
+}
+
+# A window is painted when two captures of it in a row are the same: Qt maps
+# a window before it has drawn it, and a layout may take a pass more.
+window_capture() { import -window "$1" rgb:- 2>/dev/null | md5sum; }
+painting_done() {
+  local now
+  now=$(window_capture "$1") || return 1
+  [ "$now" = "${last_capture:-}" ] && return 0
+  last_capture=$now
+  return 1
+}
+# wait_painted WINDOW SECONDS
+wait_painted() {
+  local last_capture=""
+  wait_for "$2" painting_done "$1" || { echo "window $1 still changing after $2 s" >&2; return 1; }
+}
+
+# received_at_least BYTES COUNT: at least COUNT connections to the cameras'
+# command port have brought the camera BYTES or more (an upload under way).
+received_at_least() {
+  ip netns exec "$ORVANE_CAMERA_NS" ss -Htin '( sport = :16101 )' |
+    grep -oE 'bytes_received:[0-9]+' | awk -F: -v want="$1" -v count="$2" '
+      $2 >= want { n++ }
+      END { exit !(n >= count) }'
+}
+wait_received() {
+  wait_for "$3" received_at_least "$1" "$2" || { echo "fewer than $2 uploads reached $1 bytes in $3 s" >&2; return 1; }
+}
+
+# The fraction of the area WIDTHxHEIGHT+X+Y of the screen that is not black.
+lit_fraction() {
+  import -window root png:- 2>/dev/null |
+    convert - -crop "$1" +repage -fuzz 10% -fill white +opaque black -colorspace gray -format '%[fx:mean]' info:
+}
+area_lit() { awk -v f="$(lit_fraction "$1")" -v want="$2" 'BEGIN { exit !(f + 0 >= want) }'; }
+
+# A part WIDTHxHEIGHT+X+Y of the screen, as a checksum of its pixels.
+button_capture() { import -window root png:- 2>/dev/null | convert - -crop "$1" +repage rgb:- | md5sum; }
+button_changed() { [ "$(button_capture "$1")" != "$2" ]; }
 
 shoot() {
   import -window "${2:-root}" "$1"
