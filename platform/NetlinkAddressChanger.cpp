@@ -155,7 +155,7 @@ std::optional<uint32_t> HostAddressLifetime(unsigned linkIndex, uint32_t address
         const ssize_t got = ::recv(fd.get(), answer, sizeof answer, 0);
         if (got <= 0)
             return found;
-        int left = static_cast<int>(got);
+        unsigned left = static_cast<unsigned>(got);
         for (auto* m = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(m, left); m = NLMSG_NEXT(m, left)) {
             if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR)
                 return found;
