@@ -1,6 +1,7 @@
 #include "platform/NetlinkAddressChanger.h"
 
 #include "platform/TemporaryAddress.h"
+#include "platform/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <linux/netlink.h>
@@ -16,22 +17,6 @@ namespace orvane {
 namespace {
 
 constexpr uint32_t kForever = 0xFFFFFFFFu;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 void AddAttribute(nlmsghdr& message, size_t capacity, unsigned short type, const void* data, size_t length)
 {
@@ -56,7 +41,7 @@ int SendToKernel(int fd, const void* message, size_t length)
 // RTM_NEWADDR or RTM_DELADDR of address/32 on the link; 0 or the kernel's errno.
 int ChangeAddress(unsigned short type, unsigned short flags, unsigned index, uint32_t address, int lifetime_s)
 {
-    Fd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    UniqueFd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (fd.get() < 0)
         return errno;
     alignas(nlmsghdr) char buffer[256] = {};
@@ -135,7 +120,7 @@ AddressChange FromErrno(int failed)
 
 std::optional<uint32_t> HostAddressLifetime(unsigned linkIndex, uint32_t address)
 {
-    Fd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    UniqueFd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
     if (fd.get() < 0)
         return std::nullopt;
     struct {

@@ -2,6 +2,7 @@
 
 #include "platform/NetlinkAddressChanger.h"
 #include "platform/NetworkInterfaces.h"
+#include "platform/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
@@ -31,22 +32,6 @@ constexpr int kProbeGap_ms = 100;
 constexpr int kLastWait_ms = 300;
 // The lifetime is renewed this often while the operation runs.
 constexpr int kRenewEvery_s = 30;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool OwnMac(int fd, const std::string& name, unsigned char (&mac)[6])
 {
@@ -90,7 +75,7 @@ std::optional<uint32_t> ChooseTemporaryAddress(uint32_t camera, const std::vecto
 bool AddressInUse(const std::string& interfaceName, uint32_t address)
 {
     const unsigned index = ::if_nametoindex(interfaceName.c_str());
-    Fd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
+    UniqueFd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
     unsigned char mac[6];
     if (index == 0 || fd.get() < 0 || !OwnMac(fd.get(), interfaceName, mac))
         return true;
