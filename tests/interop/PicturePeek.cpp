@@ -6,6 +6,8 @@
 // the picture did not move within SECONDS.
 //   vidra_picture_peek ADDRESS STREAM SECONDS
 
+#include "platform/SharedLibrary.h"
+#include "preview/PluginInterface.h"
 #include "vidra/VidraApi.h"
 
 #include <QApplication>
@@ -16,8 +18,6 @@
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
-
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,15 +86,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: vidra_picture_peek ADDRESS STREAM SECONDS\n");
         return 2;
     }
-    void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-    if (library == nullptr) {
-        std::fprintf(stderr, "vidra_picture_peek: %s\n", dlerror());
+    // The window's own loader: the same interface version check, the same table.
+    const orvane::SharedLibrary plugin = orvane::SharedLibrary::LoadFile(VIDRA_LIBRARY_PATH);
+    if (!plugin.loaded()) {
+        std::fprintf(stderr, "vidra_picture_peek: %s\n", plugin.error().c_str());
         return 2;
     }
-    auto create = reinterpret_cast<VidraCreateControlFn>(dlsym(library, VIDRA_CREATE_CONTROL_SYMBOL));
-    auto invoke = reinterpret_cast<VidraInvokeFn>(dlsym(library, VIDRA_INVOKE_SYMBOL));
-    if (create == nullptr || invoke == nullptr)
+    const VidraInterface* vidra = orvane::PluginInterfaceOf(plugin, VIDRA_LIBRARY_PATH);
+    if (vidra == nullptr)
         return 2;
+    const VidraCreateControlFn create = vidra->createControl;
+    const VidraInvokeFn invoke = vidra->invoke;
 
     QWidget window;
     window.resize(640, 360);
