@@ -1,5 +1,7 @@
 #include "vidra/StillPicture.h"
 
+#include "vidra/FfmpegHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -19,34 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct ScalerFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct DictionaryFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 using Frame = std::unique_ptr<AVFrame, FrameFreer>;
 using Packet = std::unique_ptr<AVPacket, PacketFreer>;
 using Codec = std::unique_ptr<AVCodecContext, CodecCloser>;
-
-std::string ErrorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 // FFmpeg gives up once the deadline has passed, wherever it waits.
 int PastDeadline(void* opaque)

@@ -1,6 +1,7 @@
 #include "vidra/StreamDecoder.h"
 
 #include "onvif/StreamUriRepair.h"
+#include "vidra/FfmpegHandles.h"
 #include "vidra/LoginStore.h"
 #include "vidra/StreamLocator.h"
 #include "vidra/StreamUrl.h"
@@ -31,32 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSocketTimeout_ms = 3000;
-
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct ScalerFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct DictionaryFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
-
-std::string ErrorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 // The largest size of the picture's shape that fits into target.
 QSize FitInto(int width, int height, QSize target)
