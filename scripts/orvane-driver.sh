@@ -40,11 +40,20 @@ register_plugin() {
 }
 
 # Starts orvane in the background (ORVANE_PID) and waits for its main window;
-# wx and wy are the window's position on the screen.
+# wx and wy are the window's position on the screen. An orvane that ends
+# first will never open it, so the step fails then rather than at its bound.
+main_window_or_end() { first_window '^Orvane-V' || ! kill -0 "$ORVANE_PID" 2>/dev/null; }
 start_orvane() {
   "$build/bin/orvane" &
   ORVANE_PID=$!
-  main=$(wait_window '^Orvane-V' 15) || return 1
+  local window_id="" rc
+  wait_for 15 main_window_or_end || return 1
+  if [ -z "$window_id" ]; then
+    wait "$ORVANE_PID" && rc=0 || rc=$?
+    echo "orvane ended (exit $rc) without opening its main window" >&2
+    return 1
+  fi
+  main=$window_id
   wait_painted "$main" 5 || return 1
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -81,7 +90,7 @@ new_window() {
 # wait_new_window BEFORE SECONDS: prints the id of a window shown since
 # visible_windows printed BEFORE; false when none shows in time.
 wait_new_window() {
-  local window_id=""
+  local window_id="" rc
   wait_for "$2" new_window "$1" || return 1
   echo "$window_id"
 }
