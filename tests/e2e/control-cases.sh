@@ -53,6 +53,17 @@ expect_no_frame() { ! grep -q '^frame ' "$work/log" || fail "a frame was sent: $
 expect_stderr() { grep -qxF -- "$1" "$work/stderr" || fail "stderr lacks '$1': $(cat "$work/stderr")"; }
 last_line() { tail -n 1 "$work/stdout"; }
 upload_line() { grep '^upload ' "$work/log" || true; }
+# upload_random BYTES "SIM ARGS": that many random bytes, uploaded to $cam as firmware.
+upload_random() {
+  head -c "$1" /dev/urandom > "$work/firmware.bin"
+  run "$2" upload-firmware "$cam" "$work/firmware.bin"
+}
+# expect_result RC RESULT: the exit code, and the result code printed last.
+expect_result() { expect_rc "$1"; [ "$(last_line)" = "$2" ] || fail "result $(last_line), expected $2"; }
+# expect_upload ERE: the camera's line for the upload matches.
+expect_upload() { upload_line | grep -qE -- "$1" || fail "upload: $(upload_line)"; }
+# The upload has sent a chunk: its first progress line is on stderr.
+upload_under_way() { grep -qE ' [1-9][0-9]*/1000' "$work/stderr" 2>/dev/null; }
 
 # Under valgrind memcheck: any error, or a leak of memory nothing points to,
 # makes the command exit 99.
@@ -68,11 +79,9 @@ memcheck-search)
   ;;
 memcheck-upload)
   preload=("${memcheck[@]}")
-  head -c 25000 /dev/urandom > "$work/firmware.bin"
-  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
-  expect_rc 0
-  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
-  upload_line | grep -q 'received=25000 md5ok=1$' || fail "upload: $(upload_line)"
+  upload_random 25000 "--camera ip=$cam"
+  expect_result 0 1
+  expect_upload 'received=25000 md5ok=1$'
   ;;
 deaf-settings)
   # A camera that takes the connection and never reads: the frames of a
@@ -103,23 +112,21 @@ deaf-upload)
 upload-file-shrinks)
   # The file loses its tail while the upload runs: the upload stops with
   # "Read the File error" instead of sending what is not there.
-  head -c $((1024 * 1024)) /dev/urandom > "$work/firmware.bin"
-  (sleep 4; truncate -s 20000 "$work/firmware.bin") &
-  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  (wait_for 30 upload_under_way && truncate -s 20000 "$work/firmware.bin") &
+  upload_random $((1024 * 1024)) "--camera ip=$cam"
   wait
   expect_rc 1
   expect_stderr "Read the File error"
-  upload_line | grep -q "size=1048576 .* md5ok=0$" || fail "upload: $(upload_line)"
+  expect_upload "size=1048576 .* md5ok=0$"
   ;;
 upload-file-removed)
   # Removed while the upload runs: the open file still holds its bytes.
-  head -c $((1024 * 1024)) /dev/urandom > "$work/firmware.bin"
-  (sleep 4; rm -f "$work/firmware.bin") &
-  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
+  (wait_for 30 upload_under_way && rm -f "$work/firmware.bin") &
+  upload_random $((256 * 1024)) "--camera ip=$cam"
   wait
-  expect_rc 0
-  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
-  upload_line | grep -q "size=1048576 .* received=1048576 md5ok=1$" || fail "upload: $(upload_line)"
+  [ ! -e "$work/firmware.bin" ] || fail "the file was not removed during the upload"
+  expect_result 0 1
+  expect_upload "size=262144 .* received=262144 md5ok=1$"
   ;;
 set-xy)
   run "--camera ip=$cam" set-xy "$cam" 120 45
@@ -196,11 +203,9 @@ field-checks)
   done
   ;;
 upload-firmware)
-  head -c 25000 /dev/urandom > "$work/firmware.bin"
+  upload_random 25000 "--camera ip=$cam"
   digest=$(md5sum "$work/firmware.bin" | cut -c1-16)
-  run "--camera ip=$cam" upload-firmware "$cam" "$work/firmware.bin"
-  expect_rc 0
-  [ "$(last_line)" = 1 ] || fail "result $(last_line), expected 1"
+  expect_result 0 1
   [ "$(frames)" = "#4&25000&$digest#" ] || fail "header $(frames)"
   [ "$(upload_line)" = "upload camera=$cam conn=1 kind=4 size=25000 digest=$digest received=25000 md5ok=1" ] \
     || fail "upload: $(upload_line)"
@@ -208,44 +213,37 @@ upload-firmware)
   # A path that begins with zImage goes out as kind 2.
   head -c 100 /dev/urandom > "$work/zImage-test"
   run "--camera ip=$cam,reply=%20%2012x" --in "$work" upload-firmware "$cam" zImage-test
-  expect_rc 1
-  [ "$(last_line)" = 12 ] || fail "result $(last_line), expected 12"
-  upload_line | grep -q " kind=2 size=100 .* md5ok=1$" || fail "upload: $(upload_line)"
+  expect_result 1 12
+  expect_upload " kind=2 size=100 .* md5ok=1$"
   ;;
 upload-close)
-  head -c 25000 /dev/urandom > "$work/firmware.bin"
-  run "--camera ip=$cam,upload=close" upload-firmware "$cam" "$work/firmware.bin"
-  expect_rc 1
-  [ "$(last_line)" = 0 ] || fail "result $(last_line), expected 0"
-  upload_line | grep -q " md5ok=1$" || fail "upload: $(upload_line)"
+  upload_random 25000 "--camera ip=$cam,upload=close"
+  expect_result 1 0
+  expect_upload " md5ok=1$"
   ;;
 upload-silent)
   # A camera that takes the whole file and never answers: the upload gives up
   # after its 60 s reply wait with result 0 instead of hanging.
-  head -c 100 /dev/urandom > "$work/firmware.bin"
   started=$(date +%s)
-  run "--camera ip=$cam,upload=silent" upload-firmware "$cam" "$work/firmware.bin"
+  upload_random 100 "--camera ip=$cam,upload=silent"
   waited=$(( $(date +%s) - started ))
-  expect_rc 1
-  [ "$(last_line)" = 0 ] || fail "result $(last_line), expected 0"
+  expect_result 1 0
   [ "$waited" -ge 59 ] && [ "$waited" -le 75 ] || fail "gave up after $waited s, expected about 60"
-  upload_line | grep -q " size=100 .* received=100 md5ok=1$" || fail "upload: $(upload_line)"
+  expect_upload " size=100 .* received=100 md5ok=1$"
   ;;
 upload-cut)
   # The camera drops the connection half-way: a failed send, no result code.
-  head -c 200000 /dev/urandom > "$work/firmware.bin"
-  run "--camera ip=$cam,upload=cut" upload-firmware "$cam" "$work/firmware.bin"
+  upload_random 200000 "--camera ip=$cam,upload=cut"
   expect_rc 1
   expect_stderr "Send Data error"
   [ ! -s "$work/stdout" ] || fail "printed a result: $(cat "$work/stdout")"
-  upload_line | grep -q " size=200000 .* received=100000 md5ok=0$" || fail "upload: $(upload_line)"
+  expect_upload " size=200000 .* received=100000 md5ok=0$"
   ;;
 upload-onvif)
   printf '10.77.0.20\n10.77.0.21\n' > "$work/onvif.txt"
   run "--camera ip=$cam,reply=0" upload-onvif "$cam" "$work/onvif.txt"
-  expect_rc 0
-  [ "$(last_line)" = 2 ] || fail "result $(last_line), expected 2"
-  upload_line | grep -q " kind=6 size=22 .* received=22 md5ok=1$" || fail "upload: $(upload_line)"
+  expect_result 0 2
+  expect_upload " kind=6 size=22 .* received=22 md5ok=1$"
   ;;
 *)
   fail "unknown case $case_name"
