@@ -14,8 +14,14 @@ git -C "$source" ls-files -z | (cd "$source" && xargs -0 cp --parents -t "$work"
   (cd "$source" && tar cf - --exclude='./build*' . | tar xf - -C "$work")
 configure() { cmake -S "$work" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >"$work/configure.log" 2>&1; }
 # compiles LAYER/FILE.cpp alone, as its layer's target does: the include
-# paths under test are the target's, and nothing else needs building.
-compile() { cmake --build "$work/build" --target "$1/CMakeFiles/orvane_$1.dir/$2.o" >"$work/build.log" 2>&1; }
+# paths under test are the target's, and nothing else needs building. The
+# object goes first: a line appended in the same clock tick as the last
+# compile leaves the source no newer than its object, and ninja would skip it.
+compile() {
+  local object="$1/CMakeFiles/orvane_$1.dir/$2.o"
+  rm -f "$work/build/$object"
+  cmake --build "$work/build" --target "$object" >"$work/build.log" 2>&1
+}
 
 configure || fail "the unchanged copy does not configure: $(tail -5 "$work/configure.log")"
 
