@@ -4,12 +4,12 @@
 // when the first picture was shown.
 //   preview_bench ADDRESS STREAM X Y WIDTH HEIGHT
 
+#include "platform/SharedLibrary.h"
+#include "preview/PluginInterface.h"
 #include "vidra/VidraApi.h"
 
 #include <QApplication>
 #include <QWidget>
-
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,15 +21,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: preview_bench ADDRESS STREAM X Y WIDTH HEIGHT\n");
         return 2;
     }
-    void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-    if (library == nullptr) {
-        std::fprintf(stderr, "preview_bench: %s\n", dlerror());
+    // The window's own loader: the same interface version check, the same table.
+    const orvane::SharedLibrary plugin = orvane::SharedLibrary::LoadFile(VIDRA_LIBRARY_PATH);
+    if (!plugin.loaded()) {
+        std::fprintf(stderr, "preview_bench: %s\n", plugin.error().c_str());
         return 1;
     }
-    auto create = reinterpret_cast<VidraCreateControlFn>(dlsym(library, VIDRA_CREATE_CONTROL_SYMBOL));
-    auto invoke = reinterpret_cast<VidraInvokeFn>(dlsym(library, VIDRA_INVOKE_SYMBOL));
-    if (create == nullptr || invoke == nullptr)
+    const VidraInterface* vidra = orvane::PluginInterfaceOf(plugin, VIDRA_LIBRARY_PATH);
+    if (vidra == nullptr)
         return 1;
+    const VidraCreateControlFn create = vidra->createControl;
+    const VidraInvokeFn invoke = vidra->invoke;
 
     QWidget window;
     window.setWindowFlag(Qt::FramelessWindowHint);

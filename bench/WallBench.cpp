@@ -9,6 +9,7 @@
 // N times, printing each cycle; it ends with 0 when every cycle did both.
 //   wall_bench [--shot FILE | --cycles N] WIDTH HEIGHT ADDRESS...
 
+#include "preview/PluginRegistration.h"
 #include "ui/CLiveWallDlg.h"
 #include "ui/Resources.h"
 #include "vidra/VidraApi.h"
@@ -22,8 +23,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,9 +32,9 @@ namespace {
 bool RegisterPlugin(const QTemporaryDir& registry)
 {
     setenv("XDG_DATA_HOME", registry.path().toUtf8().constData(), 1);
-    void* library = dlopen(VIDRA_LIBRARY_PATH, RTLD_NOW);
-    auto registerServer = library ? reinterpret_cast<VidraRegisterFn>(dlsym(library, VIDRA_REGISTER_SYMBOL)) : nullptr;
-    return registerServer != nullptr && registerServer() == 0;
+    // As Reg Activex registers it: the interface version checked first.
+    orvane::RegisterPlugin(VIDRA_LIBRARY_PATH);
+    return orvane::IsPluginRegistered();
 }
 
 bool AllPlaying(const CLiveWallDlg& wall)
