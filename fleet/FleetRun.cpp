@@ -12,7 +12,7 @@ using Clock = std::chrono::steady_clock;
 
 FleetRun::FleetRun(std::vector<FleetCamera> cameras, FleetOptions options, FleetAction action, ReturnWatch& watch)
     : cameras_(std::move(cameras)), options_(options), action_(std::move(action)), watch_(watch),
-      progress_(cameras_.size()), comebacks_(cameras_.size()), deadlines_(cameras_.size())
+      progress_(cameras_.size()), comebacks_(cameras_.size()), deadlines_(cameras_.size()), queue_(cameras_.size())
 {
     for (size_t i = 0; i < cameras_.size(); ++i) {
         if (!cameras_[i].found) {
@@ -33,12 +33,10 @@ FleetRun::~FleetRun()
 
 void FleetRun::start()
 {
-    // No more workers than cameras, and one even for none, which ends the batch.
-    const size_t workers =
-        std::min(static_cast<size_t>(std::max(options_.jobs, 1)), std::max<size_t>(cameras_.size(), 1));
+    size_t workers = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        workersRunning_ = workers;
+        workers = queue_.startWorkers(options_.jobs);
     }
     for (size_t i = 0; i < workers; ++i)
         threads_.emplace_back([this] { work(); });
@@ -84,20 +82,16 @@ std::vector<CameraProgress> FleetRun::snapshot() const
 void FleetRun::work()
 {
     for (;;) {
-        size_t index = 0;
+        std::optional<size_t> index;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            while (nextCamera_ < cameras_.size() && progress_[nextCamera_].state != FleetState::Waiting)
-                ++nextCamera_;
-            if (stopped_ || nextCamera_ >= cameras_.size()) {
-                --workersRunning_;
+            index = queue_.next(stopped_, [this](size_t i) { return progress_[i].state == FleetState::Waiting; });
+            if (!index)
                 break;
-            }
-            index = nextCamera_++;
-            progress_[index].state = FleetState::Working;
+            progress_[*index].state = FleetState::Working;
         }
         changed();
-        runOne(index);
+        runOne(*index);
     }
     // The last worker out may be what ends the batch.
     wake_.notify_all();
@@ -201,7 +195,7 @@ std::vector<size_t> FleetRun::restarting() const
 
 bool FleetRun::allDone() const
 {
-    return workersRunning_ == 0 &&
+    return queue_.workersEnded() &&
            std::all_of(progress_.begin(), progress_.end(), [](const CameraProgress& p) { return p.state == FleetState::Done; });
 }
 

@@ -4,6 +4,7 @@
 // repeated searches until it comes back or its wait is over. Workers and the
 // watch run on threads of their own; callers read snapshots.
 
+#include "fleet/CameraQueue.h"
 #include "fleet/Comeback.h"
 #include "fleet/FleetCamera.h"
 #include "fleet/ReturnWatch.h"
@@ -80,8 +81,7 @@ private:
     std::vector<CameraProgress> progress_;
     std::vector<std::optional<Comeback>> comebacks_;
     std::vector<std::chrono::steady_clock::time_point> deadlines_;
-    size_t nextCamera_ = 0;
-    size_t workersRunning_ = 0;
+    CameraQueue queue_;
     bool stopped_ = false;
     std::vector<std::thread> threads_;
 };

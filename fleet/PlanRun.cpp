@@ -35,7 +35,7 @@ const char* FieldOutcomeWord(FieldOutcome outcome)
 
 PlanRun::PlanRun(std::vector<CameraWork> cameras, PlanOptions options, ReadingWatch& watch, PlanStepAction action)
     : cameras_(std::move(cameras)), options_(options), watch_(watch), action_(std::move(action)),
-      progress_(cameras_.size())
+      progress_(cameras_.size()), queue_(cameras_.size())
 {
     for (size_t i = 0; i < cameras_.size(); ++i) {
         CameraApply& p = progress_[i];
@@ -67,11 +67,10 @@ PlanRun::~PlanRun()
 
 void PlanRun::start()
 {
-    const size_t workers =
-        std::min(static_cast<size_t>(std::max(options_.jobs, 1)), std::max<size_t>(cameras_.size(), 1));
+    size_t workers = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        workersRunning_ = workers;
+        workers = queue_.startWorkers(options_.jobs);
     }
     threads_.emplace_back([this] { watchLoop(); });
     for (size_t i = 0; i < workers; ++i)
@@ -124,24 +123,20 @@ bool PlanRun::sentAnything() const
 void PlanRun::work()
 {
     for (;;) {
-        size_t index = 0;
+        std::optional<size_t> index;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            while (nextCamera_ < cameras_.size() && progress_[nextCamera_].state != FleetState::Waiting)
-                ++nextCamera_;
-            if (stopped_ || nextCamera_ >= cameras_.size()) {
-                --workersRunning_;
+            index = queue_.next(stopped_, [this](size_t i) { return progress_[i].state == FleetState::Waiting; });
+            if (!index)
                 break;
-            }
-            index = nextCamera_++;
-            progress_[index].state = FleetState::Working;
+            progress_[*index].state = FleetState::Working;
         }
         changed();
-        applyTo(index);
+        applyTo(*index);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            progress_[index].state = FleetState::Done;
-            progress_[index].step.reset();
+            progress_[*index].state = FleetState::Done;
+            progress_[*index].step.reset();
         }
         wake_.notify_all();
         changed();
@@ -302,7 +297,7 @@ void PlanRun::setFields(size_t index, PlanField step, FieldOutcome outcome, cons
 
 bool PlanRun::allDone() const
 {
-    return workersRunning_ == 0 && std::all_of(progress_.begin(), progress_.end(), [](const CameraApply& p) {
+    return queue_.workersEnded() && std::all_of(progress_.begin(), progress_.end(), [](const CameraApply& p) {
                return p.state == FleetState::Done;
            });
 }

@@ -5,6 +5,7 @@
 // again with the changed field as planned. One watch thread searches for
 // every camera that waits. Callers read snapshots.
 
+#include "fleet/CameraQueue.h"
 #include "fleet/FieldReadback.h"
 #include "fleet/FleetRun.h"
 #include "fleet/PlanSteps.h"
@@ -96,8 +97,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<CameraApply> progress_;
-    size_t nextCamera_ = 0;
-    size_t workersRunning_ = 0;
+    CameraQueue queue_;
     bool stopped_ = false;
     bool sent_ = false;
     // The watch: searches run while a camera waits; a result counts for a
