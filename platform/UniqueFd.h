@@ -1,6 +1,6 @@
 #pragma once
-// Owns a file descriptor that is not a camera connection (netlink, packet
-// sockets): closed when it goes, on every path.
+// Owns a file descriptor that is not a camera connection (netlink and packet
+// sockets, a path handle): closed when it goes, on every path.
 
 #include <unistd.h>
 

@@ -2,11 +2,11 @@
 
 #include "platform/ClassRegistry.h"
 #include "platform/SharedLibrary.h"
+#include "platform/UniqueFd.h"
 #include "preview/PluginInterface.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvane {
 namespace {
@@ -36,20 +36,9 @@ void CallEntryPoint(const char* library, const char* entryPoint, VersionCheck ch
 // platform's open of an existing file refuses one.
 bool FileExists(const char* path)
 {
-    struct PathHandle {
-        explicit PathHandle(int descriptor) : fd(descriptor) {}
-        ~PathHandle()
-        {
-            if (fd >= 0)
-                ::close(fd);
-        }
-        PathHandle(const PathHandle&) = delete;
-        PathHandle& operator=(const PathHandle&) = delete;
-        const int fd;
-    };
-    PathHandle handle(::open(path, O_PATH | O_CLOEXEC));
+    const UniqueFd handle(::open(path, O_PATH | O_CLOEXEC));
     struct stat info {};
-    return handle.fd >= 0 && ::fstat(handle.fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    return handle.get() >= 0 && ::fstat(handle.get(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 }  // namespace
