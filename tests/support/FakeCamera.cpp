@@ -33,16 +33,28 @@ size_t ReadUpTo(int fd, char* buffer, size_t length, bool* closed = nullptr)
 }
 }  // namespace
 
-FakeCamera::FakeCamera(Mode mode, UploadAnswer answer) : mode_(mode), answer_(std::move(answer))
+int ListenOnCommandPort(int backlog)
 {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
     int on = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(16101);
     local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(listener_, 8) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(fd, backlog) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+FakeCamera::FakeCamera(Mode mode, UploadAnswer answer) : mode_(mode), answer_(std::move(answer))
+{
+    listener_ = ListenOnCommandPort(8);
+    if (listener_ < 0) {
         std::perror("fake camera: cannot listen on 127.0.0.1:16101");
         std::abort();
     }

@@ -35,6 +35,10 @@ struct UploadAnswer {
     size_t resetAfter = 0;  // ResetAfterBytes: data bytes taken before the reset
 };
 
+// A socket listening on the camera's command port, 127.0.0.1:16101, with the
+// given backlog; -1 when the port cannot be had.
+int ListenOnCommandPort(int backlog);
+
 class FakeCamera {
 public:
     enum class Mode { Commands, Upload };

@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -41,21 +39,11 @@ const QString kSendOnvifOk =
 // resets the waiting connection.
 class SilentPort {
 public:
-    SilentPort()
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        int on = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(16101);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 4) == 0;
-    }
+    SilentPort() : fd_(orvane::test::ListenOnCommandPort(4)) {}
     ~SilentPort() { close(); }
     SilentPort(const SilentPort&) = delete;
     SilentPort& operator=(const SilentPort&) = delete;
-    bool bound() const { return bound_; }
+    bool bound() const { return fd_ >= 0; }
     void close()
     {
         if (fd_ >= 0)
@@ -65,7 +53,6 @@ public:
 
 private:
     int fd_ = -1;
-    bool bound_ = false;
 };
 
 // Passes reports on to the windows' own sink, counting those that have
