@@ -7,7 +7,6 @@
 #include "platform/JobReports.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/ProtocolTiming.h"
-#include "platform/StderrPrompt.h"
 #include "platform/Text.h"
 
 #include <sys/stat.h>
@@ -55,27 +54,25 @@ const UploadKind& KindOf(UploadRoutine routine)
 // channel tells, so a link error keeps its place before the close.
 class UploadRun : public OperatorPrompt {
 public:
-    explicit UploadRun(const UploadContext& context) : context_(context) {}
+    explicit UploadRun(const JobContext& context) : context_(context.tellingTo(this)), next_(context.prompt) {}
 
     void showMessage(const char* text) override { tell(text); }
 
-    void report(const JobReport& r) const
-    {
-        if (context_.reports != nullptr)
-            context_.reports->deliver(r);
-    }
+    void report(const JobReport& r) const { context_.report(r); }
     void tell(const char* message)
     {
         outcome.failure = message;
-        if (context_.prompt != nullptr)
-            context_.prompt->showMessage(message);
+        if (next_ != nullptr)
+            next_->showMessage(message);
     }
-    CancelToken* cancel() const { return context_.cancel; }
+    // The context the command channel is opened in: it tells this run.
+    const JobContext& context() const { return context_; }
 
     UploadOutcome outcome;
 
 private:
-    const UploadContext& context_;
+    JobContext context_;
+    OperatorPrompt* next_;
 };
 
 bool TooLargeOnDisk(const char* path)
@@ -116,7 +113,7 @@ bool Upload(const UploadKind& kind, const char* path, const char* address, Uploa
     }
 
     Socket channel;
-    if (OpenCommandChannel(address, kind.linkErrorMessage, channel, &run, run.cancel()) != ChannelOpen::Connected)
+    if (OpenCommandChannel(run.context(), address, kind.linkErrorMessage, channel) != ChannelOpen::Connected)
         return false;
     SetUploadTimeouts(channel, kind, timing);
 
@@ -193,14 +190,7 @@ int UploadResult(ReplyMeaning meaning, const char (&reply)[kUploadReplySize + 1]
 
 bool IsAcceptedReply(long result) { return result == 1 || result == kOnvifAccepted; }
 
-UploadContext UploadContext::ProcessDefaults()
-{
-    static StderrPrompt stderrPrompt;
-    OperatorPrompt* installed = InstalledOperatorPrompt();
-    return {InstalledJobReportSink(), installed != nullptr ? installed : &stderrPrompt, nullptr};
-}
-
-UploadOutcome UploadFile(const UploadContext& context, UploadRoutine routine, const char* path, const char* address)
+UploadOutcome UploadFile(const JobContext& context, UploadRoutine routine, const char* path, const char* address)
 {
     UploadRun run(context);
     Upload(KindOf(routine), path, address, run);
@@ -209,17 +199,17 @@ UploadOutcome UploadFile(const UploadContext& context, UploadRoutine routine, co
 
 bool UpdateIpcKind2(const char* path, const char* address)
 {
-    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::Kind2, path, address).finished;
+    return UploadFile(JobContext::Process(), UploadRoutine::Kind2, path, address).finished;
 }
 
 bool UpdateIpcKind4(const char* path, const char* address)
 {
-    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::Kind4, path, address).finished;
+    return UploadFile(JobContext::Process(), UploadRoutine::Kind4, path, address).finished;
 }
 
 bool UpdateIpcOnvifIps(const char* path, const char* address)
 {
-    return UploadFile(UploadContext::ProcessDefaults(), UploadRoutine::OnvifIps, path, address).finished;
+    return UploadFile(JobContext::Process(), UploadRoutine::OnvifIps, path, address).finished;
 }
 
 }  // namespace orvane

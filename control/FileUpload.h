@@ -4,16 +4,14 @@
 // of the final progress report. Each upload runs on a worker thread of the
 // progress window and returns true when it got as far as the final report.
 
+#include "job/JobContext.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
 #include <string>
 
 namespace orvane {
-
-class CancelToken;
-class JobReportSink;
-class OperatorPrompt;
 
 inline constexpr char kLinkIpcErrorUpper[] = "Link IPC Error";  // kind 2 and address lists
 inline constexpr char kLinkIpcErrorLower[] = "Link IPC error";  // kind 4
@@ -49,17 +47,6 @@ int UploadPermille(int64_t sent, int64_t size);
 // will restart: 1 from a firmware camera, 2 for an address list.
 bool IsAcceptedReply(long result);
 
-// What an upload reports its progress to, whom it tells why it stopped, and
-// what stops it.
-struct UploadContext {
-    JobReportSink* reports = nullptr;  // nullptr: the reports are dropped
-    OperatorPrompt* prompt = nullptr;  // nullptr: the reason is only returned
-    CancelToken* cancel = nullptr;     // nullptr: it runs to its end
-    // The process's sink and prompt (one line on stderr without one), no
-    // token: what the program's own uploads use.
-    static UploadContext ProcessDefaults();
-};
-
 enum class UploadRoutine {
     Kind2,     // firmware, header kind 2
     Kind4,     // firmware, header kind 4
@@ -72,10 +59,10 @@ struct UploadOutcome {
     std::string failure;    // why it stopped early, as the operator is told; empty when finished
 };
 
-// One upload with its context given. The specified routines below are the
-// same upload in the process's context.
-UploadOutcome UploadFile(const UploadContext& context, UploadRoutine routine, const char* path,
-                         const char* address);
+// One upload in the context given: its progress goes to the context's sink,
+// the reason it stopped to its prompt, and the connection takes its path.
+// The routines below are the same upload in the process's own context.
+UploadOutcome UploadFile(const JobContext& context, UploadRoutine routine, const char* path, const char* address);
 
 bool UpdateIpcKind2(const char* path, const char* address);
 bool UpdateIpcKind4(const char* path, const char* address);

@@ -16,9 +16,14 @@ UploadRoutine FirmwareRoutineForPath(const char* path)
     return FirmwareKindForPath(path) == 2 ? UploadRoutine::Kind2 : UploadRoutine::Kind4;
 }
 
+UploadOutcome UpdateFirmware(const JobContext& context, const char* path, const char* address)
+{
+    return UploadFile(context, FirmwareRoutineForPath(path), path, address);
+}
+
 bool UpdateIpcFirmware(const char* path, const char* address)
 {
-    return FirmwareKindForPath(path) == 2 ? UpdateIpcKind2(path, address) : UpdateIpcKind4(path, address);
+    return UpdateFirmware(JobContext::Process(), path, address).finished;
 }
 
 }  // namespace orvane

@@ -10,7 +10,9 @@ namespace orvane {
 int FirmwareKindForPath(const char* path);
 UploadRoutine FirmwareRoutineForPath(const char* path);
 
-// Uploads a firmware file with the kind its path chooses.
+// Uploads a firmware file with the kind its path chooses, in the context
+// given; UpdateIpcFirmware does it in the process's own context.
+UploadOutcome UpdateFirmware(const JobContext& context, const char* path, const char* address);
 bool UpdateIpcFirmware(const char* path, const char* address);
 
 }  // namespace orvane

@@ -21,69 +21,101 @@ struct FrameStep {
 // error keeps its place before the close.
 class Teller : public OperatorPrompt {
 public:
-    Teller(OperatorPrompt* next, CancelToken* cancel) : next_(next), cancel_(cancel) {}
+    explicit Teller(const JobContext& context) : context_(context.tellingTo(this)), next_(context.prompt) {}
     void showMessage(const char* text) override
     {
-        told = text;
+        outcome.message = text;
         if (next_ != nullptr)
             next_->showMessage(text);
     }
-    CancelToken* cancel() const { return cancel_; }
-    std::string told;
+    const JobContext& context() const { return context_; }
+    SettingOutcome outcome;
 
 private:
+    JobContext context_;
     OperatorPrompt* next_;
-    CancelToken* cancel_;
 };
-
-// The process's context: its prompt as ShowOperatorMessage finds it.
-Teller ProcessTeller() { return Teller(&CurrentOperatorPrompt(), nullptr); }
 
 // Connects, then sends each frame with one send. On a failed send the socket
 // is closed first and the message shown after; nothing more is sent.
-bool SendFrames(Teller& tell, const char* address, const FrameStep* steps, size_t count, int pauseBeforeClose_ms = 0)
+SettingOutcome SendFrames(const JobContext& context, const char* address, const FrameStep* steps, size_t count,
+                          int pauseBeforeClose_ms = 0)
 {
+    Teller tell(context);
     Socket channel;
-    if (OpenCommandChannel(address, kLinkIpcError, channel, &tell, tell.cancel()) != ChannelOpen::Connected)
-        return false;
+    if (OpenCommandChannel(tell.context(), address, kLinkIpcError, channel) != ChannelOpen::Connected)
+        return tell.outcome;
     for (size_t i = 0; i < count; ++i) {
         if (!steps[i].frame->sendOn(channel)) {
             channel.close();
             tell.showMessage(steps[i].failureMessage);
-            return false;
+            return tell.outcome;
         }
     }
     if (pauseBeforeClose_ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseBeforeClose_ms));
     channel.close();
     tell.showMessage(kIpcWillRestart);
-    return true;
+    tell.outcome.sent = true;
+    return tell.outcome;
 }
 
-bool SendFrames(const char* address, const FrameStep* steps, size_t count, int pauseBeforeClose_ms = 0)
+SettingOutcome Refuse(const JobContext& context, const char* message)
 {
-    Teller tell = ProcessTeller();
-    return SendFrames(tell, address, steps, count, pauseBeforeClose_ms);
+    context.tell(message);
+    return {false, message};
 }
 
-bool RefuseTooLong()
-{
-    ShowOperatorMessage(kCommandTooLong);
-    return false;
-}
+}  // namespace
 
-bool SendNetworkChange(Teller& tell, const char* address, const char* newAddress, const char* mac)
+void MacColonForm(const char* mac, char (&out)[kMacColonText + 1])
 {
-    if (newAddress != nullptr && std::strlen(newAddress) > kMaxAddressText) {
-        tell.showMessage(kIpError);
-        return false;
+    size_t o = 0;
+    for (size_t i = 0; i < kMacText; ++i) {
+        out[o++] = mac[i];
+        if (i % 2 == 1 && i + 1 < kMacText)
+            out[o++] = ':';
     }
+    out[o] = '\0';
+}
+
+SettingOutcome SetUid(const JobContext& context, const char* address, const char* uid)
+{
+    CommandFrame uidFrame;
+    CommandFrame closing;
+    if (!uidFrame.format("#3&4&%s#", uid) || !closing.format("#3&0&%s#", address))
+        return Refuse(context, kCommandTooLong);
+    const FrameStep steps[] = {{&uidFrame, kSendDataError}, {&closing, kClosingFrameError}};
+    return SendFrames(context, address, steps, 2);
+}
+
+SettingOutcome SetKeyId(const JobContext& context, const char* address, int keyId)
+{
+    CommandFrame keyFrame;
+    keyFrame.format("#3&5&%d#", keyId);
+    const FrameStep steps[] = {{&keyFrame, kSendDataError}};
+    return SendFrames(context, address, steps, 1, kKeyIdSettle_ms);
+}
+
+SettingOutcome SetXY(const JobContext& context, const char* address, int x, int y)
+{
+    CommandFrame xyFrame;
+    CommandFrame closing;
+    xyFrame.format("#3&3&%d&%d#", x, y);
+    if (!closing.format("#3&0&%s#", address))
+        return Refuse(context, kCommandTooLong);
+    const FrameStep steps[] = {{&xyFrame, kSendDataError}, {&closing, kClosingFrameError}};
+    return SendFrames(context, address, steps, 2);
+}
+
+SettingOutcome SetNetwork(const JobContext& context, const char* address, const char* newAddress, const char* mac)
+{
+    if (newAddress != nullptr && std::strlen(newAddress) > kMaxAddressText)
+        return Refuse(context, kIpError);
     // The colon form needs exactly twelve characters, so a shorter MAC is
     // refused like a longer one.
-    if (mac != nullptr && std::strlen(mac) != kMacText) {
-        tell.showMessage(kMacError);
-        return false;
-    }
+    if (mac != nullptr && std::strlen(mac) != kMacText)
+        return Refuse(context, kMacError);
 
     FrameStep steps[3];
     size_t count = 0;
@@ -102,63 +134,18 @@ bool SendNetworkChange(Teller& tell, const char* address, const char* newAddress
     }
     closing.format("#3&0&%s#", mac != nullptr ? mac : kNoMacText);
     steps[count++] = {&closing, kSendDataError};
-    return SendFrames(tell, address, steps, count);
+    return SendFrames(context, address, steps, count);
 }
 
-}  // namespace
+bool SetIpcUid(const char* address, const char* uid) { return SetUid(JobContext::Process(), address, uid).sent; }
 
-void MacColonForm(const char* mac, char (&out)[kMacColonText + 1])
-{
-    size_t o = 0;
-    for (size_t i = 0; i < kMacText; ++i) {
-        out[o++] = mac[i];
-        if (i % 2 == 1 && i + 1 < kMacText)
-            out[o++] = ':';
-    }
-    out[o] = '\0';
-}
+bool SetIpcKeyId(const char* address, int keyId) { return SetKeyId(JobContext::Process(), address, keyId).sent; }
 
-bool SetIpcUid(const char* address, const char* uid)
-{
-    CommandFrame uidFrame;
-    CommandFrame closing;
-    if (!uidFrame.format("#3&4&%s#", uid) || !closing.format("#3&0&%s#", address))
-        return RefuseTooLong();
-    const FrameStep steps[] = {{&uidFrame, kSendDataError}, {&closing, kClosingFrameError}};
-    return SendFrames(address, steps, 2);
-}
-
-bool SetIpcKeyId(const char* address, int keyId)
-{
-    CommandFrame keyFrame;
-    keyFrame.format("#3&5&%d#", keyId);
-    const FrameStep steps[] = {{&keyFrame, kSendDataError}};
-    return SendFrames(address, steps, 1, kKeyIdSettle_ms);
-}
-
-bool SetIpcXY(const char* address, int x, int y)
-{
-    CommandFrame xyFrame;
-    CommandFrame closing;
-    xyFrame.format("#3&3&%d&%d#", x, y);
-    if (!closing.format("#3&0&%s#", address))
-        return RefuseTooLong();
-    const FrameStep steps[] = {{&xyFrame, kSendDataError}, {&closing, kClosingFrameError}};
-    return SendFrames(address, steps, 2);
-}
+bool SetIpcXY(const char* address, int x, int y) { return SetXY(JobContext::Process(), address, x, y).sent; }
 
 bool SetIpcNet(const char* address, const char* newAddress, const char* mac)
 {
-    Teller tell = ProcessTeller();
-    return SendNetworkChange(tell, address, newAddress, mac);
-}
-
-SettingOutcome ChangeNetwork(const CommandContext& context, const char* address, const char* newAddress,
-                             const char* mac)
-{
-    Teller tell(context.prompt, context.cancel);
-    const bool sent = SendNetworkChange(tell, address, newAddress, mac);
-    return {sent, tell.told};
+    return SetNetwork(JobContext::Process(), address, newAddress, mac).sent;
 }
 
 }  // namespace orvane

@@ -4,13 +4,12 @@
 // itself, tells the operator its outcome in a message box and returns true
 // only when every frame of the operation was sent in full.
 
+#include "job/JobContext.h"
+
 #include <cstddef>
 #include <string>
 
 namespace orvane {
-
-class CancelToken;
-class OperatorPrompt;
 
 // Message texts the camera's owners know these operations by.
 inline constexpr char kLinkIpcError[] = "Link IPC error";
@@ -38,25 +37,23 @@ inline constexpr char kNoMacText[] = "(null)";
 // (kMacColonText + 1 bytes), letter case unchanged.
 void MacColonForm(const char* mac, char (&out)[kMacColonText + 1]);
 
+struct SettingOutcome {
+    bool sent = false;    // every frame went out in full
+    std::string message;  // what the context's prompt is told: why it failed, or "IPC will restart"
+};
+
+// The four settings in the context given: its prompt is told, its token
+// cancels the connection, which takes its path.
+SettingOutcome SetUid(const JobContext& context, const char* address, const char* uid);
+SettingOutcome SetKeyId(const JobContext& context, const char* address, int keyId);
+SettingOutcome SetXY(const JobContext& context, const char* address, int x, int y);
+// newAddress and mac may each be nullptr; callers give at least one.
+SettingOutcome SetNetwork(const JobContext& context, const char* address, const char* newAddress, const char* mac);
+
+// The same in the process's own context (JobContext::Process).
 bool SetIpcUid(const char* address, const char* uid);
 bool SetIpcKeyId(const char* address, int keyId);
 bool SetIpcXY(const char* address, int x, int y);
-// newAddress and mac may each be nullptr; callers give at least one.
 bool SetIpcNet(const char* address, const char* newAddress, const char* mac);
-
-// Whom a setting command tells its outcome, and what cancels its connection.
-struct CommandContext {
-    OperatorPrompt* prompt = nullptr;  // nullptr: nobody; the outcome is only returned
-    CancelToken* cancel = nullptr;     // nullptr: none
-};
-
-struct SettingOutcome {
-    bool sent = false;    // every frame went out in full
-    std::string message;  // what the operator is told: why it failed, or "IPC will restart"
-};
-
-// SetIpcNet with its context given; SetIpcNet is this in the process's context.
-SettingOutcome ChangeNetwork(const CommandContext& context, const char* address, const char* newAddress,
-                             const char* mac);
 
 }  // namespace orvane

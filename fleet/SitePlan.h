@@ -4,7 +4,7 @@
 // address another camera answers from, one outside the camera's link), and
 // each camera's fields as they are and as they must be.
 
-#include "discovery/CameraDirectory.h"
+#include "batch/CameraReading.h"
 #include "fleet/PlanFile.h"
 #include "platform/NetworkInterfaces.h"
 
@@ -15,20 +15,8 @@
 
 namespace orvane::fleet {
 
-// What a camera's search answer says of it.
-struct CameraReading {
-    std::string ip;
-    std::string mac;
-    std::string version;
-    std::string uid;
-    int x = 0;
-    int y = 0;
-    int keyId = 1;
-    std::string interfaceName;
-};
-
-// The cameras of the latest search, in its order.
-std::vector<CameraReading> ReadingsOf(const CameraDirectory& cameras);
+using batch::CameraReading;
+using batch::ReadingsOf;
 
 // The field's value in a reading, as the list shows it.
 std::string FieldText(const CameraReading& reading, PlanField field);

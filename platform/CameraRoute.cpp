@@ -46,9 +46,14 @@ CameraRoute::CameraRoute(const std::string& interfaceName, const std::string& ca
     }
     if (offSubnet_) {
         if (std::shared_ptr<AddressChanger> changer = ChooseChanger(privilege))
-            temporary_ = std::make_unique<TemporaryAddress>(interfaceName, ntohl(camera.s_addr), std::move(changer));
+            temporary_ = std::make_shared<TemporaryAddress>(interfaceName, ntohl(camera.s_addr), std::move(changer));
     }
-    link_ = std::make_unique<ScopedLink>(interfaceName, temporaryAddress());
+}
+
+CameraPath CameraRoute::path() const
+{
+    const uint32_t source = temporaryAddress();
+    return {interfaceName_, source, source != 0 ? temporary_ : nullptr};
 }
 
 std::string CameraRoute::advice() const

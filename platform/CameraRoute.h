@@ -1,6 +1,5 @@
 #pragma once
-// The way to one camera for the operations on it, held for as long as they
-// run: connections leave through the link the camera was heard on and, for
+// The way to one camera for the operations on it: connections leave through the link the camera was heard on and, for
 // a camera heard from outside that link's subnets while this process may add
 // addresses (CAP_NET_ADMIN), come from a temporary address inside the
 // camera's /24, so that a camera that answers only its own subnet (its
@@ -9,7 +8,7 @@
 // the machine has it (the window does; scripts say what to do). An empty
 // link means the routing table.
 
-#include "platform/ConnectLink.h"
+#include "platform/CameraPath.h"
 #include "platform/TemporaryAddress.h"
 
 #include <memory>
@@ -32,6 +31,9 @@ public:
     bool offSubnet() const { return offSubnet_; }
     // 0 unless a temporary address was added; host byte order.
     uint32_t temporaryAddress() const { return temporary_ && temporary_->ok() ? temporary_->address() : 0; }
+    // What the connections to the camera take: its link, and the temporary
+    // address with its lease when one was added.
+    CameraPath path() const;
     // One line for the operator when a connection to an off-subnet camera
     // failed: what happened and what to do. Empty for a camera on its link's subnet.
     std::string advice() const;
@@ -40,8 +42,7 @@ private:
     std::string interfaceName_;
     std::string cameraIp_;
     bool offSubnet_ = false;
-    std::unique_ptr<TemporaryAddress> temporary_;
-    std::unique_ptr<ScopedLink> link_;
+    std::shared_ptr<const TemporaryAddress> temporary_;
 };
 
 }  // namespace orvane

@@ -1,7 +1,5 @@
 #include "platform/JobReports.h"
 
-#include "platform/JobScope.h"
-
 #include <atomic>
 
 namespace orvane {
@@ -15,8 +13,7 @@ JobReportSink* InstalledJobReportSink() { return installedSink.load(); }
 
 bool ReportJob(const JobReport& report)
 {
-    const JobScope* scope = CurrentJobScope();
-    JobReportSink* sink = scope != nullptr ? scope->reports : installedSink.load();
+    JobReportSink* sink = installedSink.load();
     return sink != nullptr && sink->deliver(report);
 }
 

@@ -21,8 +21,7 @@ JobReportSink* InstallJobReportSink(JobReportSink* sink);
 // The process's sink, or nullptr.
 JobReportSink* InstalledJobReportSink();
 
-// Delivers the report to the sink of the thread's job scope, or else the
-// process's; true when it found its receiver.
+// Delivers the report to the process's sink; true when it found its receiver.
 bool ReportJob(const JobReport& report);
 
 }  // namespace orvane

@@ -1,6 +1,5 @@
 #include "platform/OperatorPrompt.h"
 
-#include "platform/JobScope.h"
 #include "platform/StderrPrompt.h"
 
 #include <atomic>
@@ -14,16 +13,14 @@ OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt) { return installed
 
 OperatorPrompt* InstalledOperatorPrompt() { return installedPrompt.load(); }
 
-OperatorPrompt& CurrentOperatorPrompt()
+OperatorPrompt& ProcessOperatorPrompt()
 {
     static StderrPrompt fallback;
-    const JobScope* scope = CurrentJobScope();
-    OperatorPrompt* own = scope != nullptr ? scope->prompt : nullptr;
-    if (OperatorPrompt* prompt = own != nullptr ? own : installedPrompt.load())
+    if (OperatorPrompt* prompt = installedPrompt.load())
         return *prompt;
     return fallback;
 }
 
-void ShowOperatorMessage(const char* text) { CurrentOperatorPrompt().showMessage(text); }
+void ShowOperatorMessage(const char* text) { ProcessOperatorPrompt().showMessage(text); }
 
 }  // namespace orvane

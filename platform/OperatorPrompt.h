@@ -1,8 +1,8 @@
 #pragma once
 // Operator prompts: the owner-less message boxes of the protocol operations
-// and of start-up (caption "Error", one OK button). The core only calls
-// ShowOperatorMessage; the windows, the command line and the tests each
-// install a prompt of their own.
+// and of start-up (caption "Error", one OK button). The windows, the command
+// line and the tests each install a prompt of their own; a job is given the
+// prompt it tells in its context.
 
 namespace orvane {
 
@@ -19,11 +19,10 @@ OperatorPrompt* InstallOperatorPrompt(OperatorPrompt* prompt);
 // The process's prompt, or nullptr.
 OperatorPrompt* InstalledOperatorPrompt();
 
-// The prompt ShowOperatorMessage uses on the calling thread: its job scope's,
-// else the installed one, else one line on stderr.
-OperatorPrompt& CurrentOperatorPrompt();
+// The installed prompt, else one that writes a line on stderr.
+OperatorPrompt& ProcessOperatorPrompt();
 
-// Shows text in the installed prompt; without one the text goes to stderr.
+// Shows text in the process's prompt.
 void ShowOperatorMessage(const char* text);
 
 }  // namespace orvane

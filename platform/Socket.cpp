@@ -1,7 +1,6 @@
 #include "platform/Socket.h"
 
 #include "platform/CancelToken.h"
-#include "platform/JobScope.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -17,14 +16,7 @@
 
 namespace orvane {
 
-Socket::Socket(int fd) : fd_(fd)
-{
-    const JobScope* scope = CurrentJobScope();
-    if (fd_ >= 0 && scope != nullptr && scope->cancel != nullptr) {
-        cancel_ = scope->cancel;
-        cancel_->track(fd_);
-    }
-}
+Socket::Socket(int fd) : fd_(fd) {}
 
 Socket& Socket::operator=(Socket&& other) noexcept
 {

@@ -16,7 +16,6 @@ class CancelToken;
 class Socket {
 public:
     Socket() = default;
-    // A socket made inside a job's scope can be shut down by its cancel token.
     explicit Socket(int fd);
     ~Socket() { close(); }
     Socket(const Socket&) = delete;
@@ -49,8 +48,7 @@ public:
     // A bounded connect: the camera tool waits about as long as the original
     // platform does (about 20 s), not Linux's two minutes.
     bool connectTo(const sockaddr_in& remote, int timeout_ms = CurrentProtocolTiming().connectBound_ms);
-    // Shuts the socket down when token is cancelled, for a job that names its
-    // token instead of running in a job scope. nullptr changes nothing.
+    // Shuts the socket down when token is cancelled. nullptr changes nothing.
     void cancelWith(CancelToken* token);
 
     // Every send uses MSG_NOSIGNAL: a peer that closes mid-transfer is a failed

@@ -3,8 +3,9 @@
 #include "discovery/SearchExchange.h"
 #include "fleet/AddressPlanner.h"
 #include "fleet/CameraChoice.h"
-#include "fleet/FleetActions.h"
+#include "fleet/FleetSteps.h"
 #include "fleet/PlanFile.h"
+#include "fleet/PlanSteps.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -20,37 +21,48 @@
 
 namespace {
 
-using orvane::fleet::CameraProgress;
+using orvane::batch::CameraProgress;
+using orvane::batch::CameraState;
+using orvane::batch::Outcome;
 using orvane::fleet::FleetCamera;
-using orvane::fleet::FleetState;
-using orvane::fleet::Outcome;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// An upgrade's or an assignment's camera: what its one step came to.
 QString StateText(CBatchDlg::Work work, const CameraProgress& p, const FleetCamera& camera)
 {
     switch (p.state) {
-    case FleetState::Waiting: return QStringLiteral("waiting");
-    case FleetState::Working:
+    case CameraState::Waiting: return QStringLiteral("waiting");
+    case CameraState::Working:
         return work == CBatchDlg::Work::Upgrade ? QStringLiteral("uploading") : QStringLiteral("setting the address");
-    case FleetState::Restarting: return QStringLiteral("restarting");
-    case FleetState::Done: break;
+    case CameraState::Restarting: return QStringLiteral("restarting");
+    case CameraState::Done: break;
     }
-    switch (p.outcome) {
-    case Outcome::Upgraded: return QStringLiteral("upgraded to %1").arg(Text(p.newVersion.value_or("")));
+    const orvane::batch::StepProgress step = p.steps.empty() ? orvane::batch::StepProgress{} : p.steps[0];
+    switch (p.outcome()) {
+    case Outcome::Upgraded: return QStringLiteral("upgraded to %1").arg(Text(orvane::fleet::NewVersion(p).value_or("")));
     case Outcome::Unchanged: return QStringLiteral("came back unchanged");
     case Outcome::NotBack: return QStringLiteral("did not come back");
-    case Outcome::Refused: return QStringLiteral("refused (code %1)").arg(p.result.value_or(0));
-    case Outcome::Failed: return p.message.empty() ? QStringLiteral("failed") : Text(p.message);
+    case Outcome::Refused: return QStringLiteral("refused (code %1)").arg(step.result.value_or(0));
+    case Outcome::Failed: return step.message.empty() ? QStringLiteral("failed") : Text(step.message);
     case Outcome::NotFound: return QStringLiteral("not found");
     case Outcome::Interrupted: return QStringLiteral("interrupted");
     case Outcome::Moved: return QStringLiteral("moved to %1").arg(Text(camera.newIp));
-    case Outcome::Pending: break;
+    default: break;
     }
     return {};
 }
 
 bool Succeeded(Outcome o) { return o == Outcome::Upgraded || o == Outcome::Moved; }
+
+// A site plan's camera: read back as planned, every field of it.
+bool AsPlanned(const orvane::fleet::CameraWork& c, const CameraProgress& p)
+{
+    const std::vector<orvane::fleet::FieldResult> fields = orvane::fleet::FieldResults(c, p);
+    return c.found && std::all_of(fields.begin(), fields.end(), [](const orvane::fleet::FieldResult& r) {
+               return r.outcome == Outcome::Applied || r.outcome == Outcome::Unchanged;
+           });
+}
 
 QString WindowTitle(CBatchDlg::Work work)
 {
@@ -73,9 +85,11 @@ QString NewColumnTitle(CBatchDlg::Work work)
 }
 
 // "uid: A → B", with the field's outcome once it has one.
-QString ChangeLines(const orvane::fleet::CameraWork& camera, const orvane::fleet::CameraApply* outcome)
+QString ChangeLines(const orvane::fleet::CameraWork& camera, const CameraProgress* outcome)
 {
     QStringList lines;
+    const std::vector<orvane::fleet::FieldResult> results =
+        outcome ? orvane::fleet::FieldResults(camera, *outcome) : std::vector<orvane::fleet::FieldResult>();
     for (size_t f = 0; f < camera.fields.size(); ++f) {
         const orvane::fleet::FieldChange& change = camera.fields[f];
         if (!change.needed())
@@ -84,9 +98,9 @@ QString ChangeLines(const orvane::fleet::CameraWork& camera, const orvane::fleet
                            .arg(QString::fromLatin1(orvane::fleet::PlanFieldName(change.field)), Text(change.from),
                                 Text(change.to));
         if (outcome) {
-            const orvane::fleet::FieldResult& r = outcome->fields[f];
-            if (r.outcome != orvane::fleet::FieldOutcome::Pending)
-                line += QStringLiteral(" %1").arg(QString::fromLatin1(orvane::fleet::FieldOutcomeWord(r.outcome)));
+            const orvane::fleet::FieldResult& r = results[f];
+            if (r.outcome != Outcome::Pending)
+                line += QStringLiteral(" %1").arg(QString::fromLatin1(orvane::batch::OutcomeWord(r.outcome)));
             if (!r.message.empty())
                 line += QStringLiteral(" (%1)").arg(Text(r.message));
         }
@@ -109,10 +123,7 @@ CBatchDlg::CBatchDlg(Work work, std::vector<std::string> ips, QString what, QWid
 
 CBatchDlg::~CBatchDlg()
 {
-    if (run_)
-        run_->cancel();
-    run_.reset();  // joins its threads before the window goes
-    planRun_.reset();
+    run_.reset();  // cancels and joins its threads before the window goes
     if (searcher_.joinable())
         searcher_.join();
 }
@@ -196,7 +207,7 @@ void CBatchDlg::takeSearch(std::vector<FleetCamera> found)
         showPlan(found);
         return;
     }
-    startRun(orvane::fleet::ChooseCameras(ips_, false, found));
+    startUpgradeOrAssignment(orvane::fleet::ChooseCameras(ips_, false, found));
 }
 
 void CBatchDlg::showPlan(const std::vector<FleetCamera>& found)
@@ -222,9 +233,9 @@ void CBatchDlg::apply()
 {
     applyButton_->setEnabled(false);
     if (work_ == Work::ApplyPlan)
-        startPlan();
+        start(orvane::fleet::PlanBatch(sitePlan_.cameras), orvane::fleet::kPlanSearchPause);
     else
-        startRun(planned_);
+        startUpgradeOrAssignment(planned_);
 }
 
 void CBatchDlg::showSitePlan(orvane::fleet::CheckedPlan plan)
@@ -264,68 +275,32 @@ void CBatchDlg::showSitePlan(orvane::fleet::CheckedPlan plan)
         applyButton_->setFocus();
 }
 
-void CBatchDlg::startPlan()
-{
-    orvane::fleet::PlanOptions options;
-    options.wait = wait_;
-    readingWatch_ = std::make_unique<orvane::fleet::ReadingWatch>(orvane::TheSearchExchange(), search_);
-    planRun_ = std::make_unique<orvane::fleet::PlanRun>(sitePlan_.cameras, options, *readingWatch_);
-    planRun_->onChange([this] {
-        if (!refreshQueued_.exchange(true))
-            QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
-    });
-    changed_ = true;
-    planRun_->start();
-    refresh();
-}
-
-void CBatchDlg::refreshPlan()
-{
-    const std::vector<orvane::fleet::CameraApply> now = planRun_->snapshot();
-    int done = 0;
-    int failed = 0;
-    for (size_t i = 0; i < now.size(); ++i) {
-        const int row = static_cast<int>(i);
-        const orvane::fleet::CameraApply& p = now[i];
-        const orvane::fleet::CameraWork& c = planRun_->cameras()[i];
-        static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(p.permille);
-        const bool asPlanned = c.found && std::all_of(p.fields.begin(), p.fields.end(), [](const auto& r) {
-            return r.outcome == orvane::fleet::FieldOutcome::Applied || r.outcome == orvane::fleet::FieldOutcome::Unchanged;
-        });
-        QString state = QStringLiteral("waiting");
-        if (!c.found)
-            state = QStringLiteral("not found");
-        else if (p.state == FleetState::Done)
-            state = asPlanned ? QStringLiteral("as planned") : QStringLiteral("not as planned");
-        else if (p.step)
-            state = QStringLiteral("changing %1").arg(QString::fromLatin1(orvane::fleet::PlanFieldName(*p.step)));
-        table_->item(row, kState)->setText(state);
-        if (c.found)
-            table_->item(row, kNew)->setText(ChangeLines(c, &p));
-        done += p.state == FleetState::Done;
-        failed += p.state == FleetState::Done && !asPlanned;
-    }
-    summary_->setText(QStringLiteral("%1 / %2 done, %3 failed").arg(done).arg(now.size()).arg(failed));
-}
-
-void CBatchDlg::startRun(std::vector<FleetCamera> cameras)
+void CBatchDlg::startUpgradeOrAssignment(std::vector<FleetCamera> cameras)
 {
     for (size_t i = 0; i < cameras.size(); ++i)
         showCamera(static_cast<int>(i), cameras[i]);
-    orvane::fleet::FleetOptions options;
-    options.kind = work_ == Work::Upgrade ? orvane::fleet::ComebackKind::Upgrade : orvane::fleet::ComebackKind::Address;
-    options.jobs = 16;
+    planned_ = std::move(cameras);
+    start(work_ == Work::Upgrade ? orvane::fleet::UpgradeBatch(planned_, what_.toStdString())
+                                 : orvane::fleet::AddressBatch(planned_),
+          orvane::batch::BatchOptions{}.searchPause);
+}
+
+void CBatchDlg::start(std::vector<orvane::batch::BatchCamera> cameras, std::chrono::milliseconds searchPause)
+{
+    orvane::batch::BatchOptions options;
     options.wait = wait_;
-    orvane::fleet::FleetAction action = work_ == Work::Upgrade ? orvane::fleet::UpgradeFirmware(what_.toStdString())
-                                                               : orvane::fleet::AssignAddress();
-    watch_ = std::make_unique<orvane::fleet::ReturnWatch>(orvane::TheSearchExchange(), search_);
-    run_ = std::make_unique<orvane::fleet::FleetRun>(std::move(cameras), options, std::move(action), *watch_);
+    options.searchPause = searchPause;
+    options.privilege = orvane::AddressPrivilege::AskTheOperator;
+    changed_ = std::any_of(cameras.begin(), cameras.end(), [](const orvane::batch::BatchCamera& c) {
+        return c.found && !c.steps.empty();
+    });
+    watch_ = std::make_unique<orvane::batch::ReadingWatch>(orvane::TheSearchExchange(), search_);
+    run_ = std::make_unique<orvane::batch::BatchRun>(std::move(cameras), options, *watch_);
     // Workers only ask for a refresh; the window reads a snapshot on its own thread.
     run_->onChange([this] {
         if (!refreshQueued_.exchange(true))
             QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
     });
-    changed_ = std::any_of(run_->cameras().begin(), run_->cameras().end(), [](const FleetCamera& c) { return c.found; });
     run_->start();
     refresh();
 }
@@ -339,31 +314,47 @@ void CBatchDlg::showCamera(int row, const FleetCamera& camera)
         table_->item(row, kNew)->setText(Text(camera.newIp));
 }
 
+// One row's state; a camera its path did not reach says what to do.
+void CBatchDlg::showRow(int row, const CameraProgress& p)
+{
+    static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(p.permille);
+    const size_t i = static_cast<size_t>(row);
+    QString state;
+    if (work_ == Work::ApplyPlan) {
+        const orvane::fleet::CameraWork& c = sitePlan_.cameras[i];
+        state = QStringLiteral("waiting");
+        if (!c.found)
+            state = QStringLiteral("not found");
+        else if (p.state == CameraState::Done)
+            state = AsPlanned(c, p) ? QStringLiteral("as planned") : QStringLiteral("not as planned");
+        else if (const std::optional<orvane::fleet::PlanField> change = orvane::fleet::ChangeUnderWay(c, p))
+            state = QStringLiteral("changing %1").arg(QString::fromLatin1(orvane::fleet::PlanFieldName(*change)));
+        if (c.found)
+            table_->item(row, kNew)->setText(ChangeLines(c, &p));
+    } else {
+        state = StateText(work_, p, planned_[i]);
+        if (work_ == Work::Upgrade)
+            table_->item(row, kNew)->setText(Text(orvane::fleet::NewVersion(p).value_or("")));
+    }
+    if (!p.advice.empty())
+        state += QStringLiteral(": %1").arg(Text(p.advice));
+    table_->item(row, kState)->setText(state);
+}
+
 void CBatchDlg::refresh()
 {
     refreshQueued_ = false;
-    if (planRun_) {
-        refreshPlan();
-        if (!running())
-            cancelButton_->setText(QStringLiteral("Close"));
-        if (!running() && closeWhenStopped_)
-            QDialog::reject();
-        return;
-    }
     if (!run_)
         return;
     const std::vector<CameraProgress> now = run_->snapshot();
     int done = 0;
     int failed = 0;
     for (size_t i = 0; i < now.size(); ++i) {
-        const int row = static_cast<int>(i);
-        const CameraProgress& p = now[i];
-        static_cast<QProgressBar*>(table_->cellWidget(row, kProgress))->setValue(p.permille);
-        table_->item(row, kState)->setText(StateText(work_, p, run_->cameras()[i]));
-        if (work_ == Work::Upgrade)
-            table_->item(row, kNew)->setText(Text(p.newVersion.value_or("")));
-        done += p.state == FleetState::Done;
-        failed += p.state == FleetState::Done && !Succeeded(p.outcome);
+        showRow(static_cast<int>(i), now[i]);
+        const bool ended = now[i].state == CameraState::Done;
+        const bool good = work_ == Work::ApplyPlan ? AsPlanned(sitePlan_.cameras[i], now[i]) : Succeeded(now[i].outcome());
+        done += ended;
+        failed += ended && !good;
     }
     summary_->setText(QStringLiteral("%1 / %2 done, %3 failed").arg(done).arg(now.size()).arg(failed));
     if (running())
@@ -377,8 +368,6 @@ bool CBatchDlg::running() const
 {
     if (searching_)
         return true;
-    if (planRun_)
-        return !planRun_->waitFor(std::chrono::milliseconds(0));
     return run_ && !run_->waitFor(std::chrono::milliseconds(0));
 }
 
@@ -394,11 +383,8 @@ bool CBatchDlg::confirmStop()
 // runs it closes the window.
 void CBatchDlg::reject()
 {
-    if ((run_ || planRun_) && running()) {
-        if (planRun_)
-            planRun_->cancel();
-        else
-            run_->cancel();
+    if (run_ && running()) {
+        run_->cancel();
         refresh();
         return;
     }
@@ -419,9 +405,6 @@ void CBatchDlg::closeEvent(QCloseEvent* event)
     if (searching_ || !confirmStop())
         return;
     closeWhenStopped_ = true;
-    if (planRun_)
-        planRun_->cancel();
-    else
-        run_->cancel();
+    run_->cancel();
     refresh();
 }

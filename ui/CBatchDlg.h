@@ -5,10 +5,12 @@
 // to learn each camera's MAC and version; an upgrade then starts at once,
 // an address plan waits for Apply. A site plan (a CSV file) shows, after
 // that search, each camera's changes as "field: from → to" and waits for
-// Apply too. Cancel stops what runs; the window never waits on a camera.
+// Apply too. Every batch runs on the one engine, which asks the operator for
+// the temporary-address helper as a row's Set does. Cancel stops what runs;
+// the window never waits on a camera.
 
-#include "fleet/FleetRun.h"
-#include "fleet/PlanRun.h"
+#include "batch/BatchRun.h"
+#include "fleet/FleetCamera.h"
 #include "fleet/SitePlan.h"
 
 #include <QDialog>
@@ -60,25 +62,23 @@ private:
     void searchFirst();
     void takeSearch(std::vector<orvane::fleet::FleetCamera> found);
     void showPlan(const std::vector<orvane::fleet::FleetCamera>& found);
-    void startRun(std::vector<orvane::fleet::FleetCamera> cameras);
+    void startUpgradeOrAssignment(std::vector<orvane::fleet::FleetCamera> cameras);
     void apply();
+    void start(std::vector<orvane::batch::BatchCamera> cameras, std::chrono::milliseconds searchPause);
     void refresh();
+    void showRow(int row, const orvane::batch::CameraProgress& p);
     void showCamera(int row, const orvane::fleet::FleetCamera& camera);
     void showSitePlan(orvane::fleet::CheckedPlan plan);
-    void startPlan();
-    void refreshPlan();
     bool confirmStop();
 
     Work work_;
     std::vector<std::string> ips_;
     QString what_;
     orvane::SearchRequest search_;
-    std::vector<orvane::fleet::FleetCamera> planned_;
-    std::unique_ptr<orvane::fleet::ReturnWatch> watch_;
-    std::unique_ptr<orvane::fleet::FleetRun> run_;
+    std::vector<orvane::fleet::FleetCamera> planned_;  // an upgrade's or an assignment's cameras
     orvane::fleet::CheckedPlan sitePlan_;
-    std::unique_ptr<orvane::fleet::ReadingWatch> readingWatch_;
-    std::unique_ptr<orvane::fleet::PlanRun> planRun_;
+    std::unique_ptr<orvane::batch::ReadingWatch> watch_;
+    std::unique_ptr<orvane::batch::BatchRun> run_;
     std::thread searcher_;
     std::atomic<bool> refreshQueued_{false};
     bool searching_ = true;

@@ -6,9 +6,9 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
+#include "control/LinkFailureAdvice.h"
 #include "control/SettingCommands.h"
 #include "platform/CameraRoute.h"
-#include "platform/JobScope.h"
 #include "platform/OperatorPrompt.h"
 #include "platform/Text.h"
 #include "preview/PluginRegistration.h"
@@ -59,23 +59,6 @@ QString ChooseExportFile(QWidget* parent)
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
                                         QStringLiteral("CSV (*.csv)"));
 }
-
-// Passes the operations' messages on to the process's prompt and notes a
-// failed connection.
-class LinkErrorWatch : public orvane::OperatorPrompt {
-public:
-    LinkErrorWatch() : next_(orvane::InstallOperatorPrompt(nullptr)) { orvane::InstallOperatorPrompt(next_); }
-    void showMessage(const char* text) override
-    {
-        linkFailed = linkFailed || std::strcmp(text, orvane::kLinkIpcError) == 0;
-        if (next_ != nullptr)
-            next_->showMessage(text);
-    }
-    bool linkFailed = false;
-
-private:
-    orvane::OperatorPrompt* next_;
-};
 
 QString AskNetworks(QWidget* parent)
 {
@@ -380,15 +363,14 @@ void COrvaneDlg::OnSet()
     set.uidText = uid;
     set.keyId = orvane::ReadDecimal(keyId);
     const orvane::CameraRoute route(list_.rowInterface(currentRow_), ip, orvane::AddressPrivilege::AskTheOperator);
-    LinkErrorWatch watch;
-    {
-        const orvane::ScopedJob scope({nullptr, &watch, nullptr});
-        set.exec();
-    }
+    orvane::LinkFailureAdvice advice(orvane::ProcessOperatorPrompt());
+    advice.adviseWith(route.advice());
+    set.job = orvane::JobContext::Process().through(route.path()).tellingTo(&advice);
+    set.exec();
     // A camera that answers only its own subnet cannot be reached without a
     // temporary address there: say so once, after the operation's own box.
-    if (watch.linkFailed && !route.advice().empty())
-        ShowWindowMessage(this, QString::fromStdString(route.advice()));
+    if (const std::string line = advice.advice(); !line.empty())
+        ShowWindowMessage(this, QString::fromStdString(line));
 }
 
 void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
@@ -404,6 +386,9 @@ void COrvaneDlg::uploadFromRow(const QString& filter, CWaitingDlg::Mode mode)
     waiting.mode = mode;
     waiting.cameraLink = list_.rowInterface(currentRow_);
     waiting.exec();
+    // As after a Set: the upload's own box first, then what to do.
+    if (const std::string line = waiting.linkAdvice(); !line.empty())
+        ShowWindowMessage(this, QString::fromStdString(line));
 }
 
 bool COrvaneDlg::event(QEvent* event)

@@ -123,7 +123,7 @@ void CSetDlg::OnSetIp()
     if (!DoDataExchange(true))
         return;
     readAddressIntoIpText();
-    orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), nullptr);
+    orvane::SetNetwork(job, cameraAddress.c_str(), ipText.c_str(), nullptr);
 }
 
 bool CSetDlg::takeCheckedMac()
@@ -139,7 +139,7 @@ void CSetDlg::OnSetMac()
 {
     if (!DoDataExchange(true) || !takeCheckedMac())
         return;
-    orvane::SetIpcNet(cameraAddress.c_str(), nullptr, macText.c_str());
+    orvane::SetNetwork(job, cameraAddress.c_str(), nullptr, macText.c_str());
 }
 
 void CSetDlg::OnSetAll()
@@ -147,7 +147,7 @@ void CSetDlg::OnSetAll()
     if (!DoDataExchange(true) || !takeCheckedMac())
         return;
     readAddressIntoIpText();
-    orvane::SetIpcNet(cameraAddress.c_str(), ipText.c_str(), macText.c_str());
+    orvane::SetNetwork(job, cameraAddress.c_str(), ipText.c_str(), macText.c_str());
 }
 
 void CSetDlg::OnSetXY()
@@ -162,7 +162,7 @@ void CSetDlg::OnSetXY()
         ShowWindowMessage(this, QString::fromLatin1(orvane::kYFieldError));
         return;
     }
-    orvane::SetIpcXY(cameraAddress.c_str(), x, y);
+    orvane::SetXY(job, cameraAddress.c_str(), x, y);
 }
 
 void CSetDlg::OnSetUid()
@@ -174,7 +174,7 @@ void CSetDlg::OnSetUid()
         ShowWindowMessage(this, QString::fromLatin1(orvane::kUidFieldError));
         return;
     }
-    orvane::SetIpcUid(cameraAddress.c_str(), uidText.c_str());
+    orvane::SetUid(job, cameraAddress.c_str(), uidText.c_str());
 }
 
 void CSetDlg::OnSetKeyId()
@@ -182,7 +182,7 @@ void CSetDlg::OnSetKeyId()
     if (!DoDataExchange(true))
         return;
     keyId = orvane::ReadDecimal(ui_->keyIdEdit->text().toUtf8().constData());
-    orvane::SetIpcKeyId(cameraAddress.c_str(), keyId);
+    orvane::SetKeyId(job, cameraAddress.c_str(), keyId);
 }
 
 void CSetDlg::OnOK()

@@ -5,6 +5,8 @@
 // the address the window was opened for. OK and Cancel send nothing, and
 // nothing goes back into the main window's list.
 
+#include "job/JobContext.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -30,6 +32,9 @@ public:
     int x = 100;
     int y = 100;
     int keyId = 0;
+    // What the Set buttons' operations run in: the process's own prompt,
+    // and the way out to the camera the window was opened for.
+    orvane::JobContext job = orvane::JobContext::Process();
 
     IpAddressCtrl* addressControl() const;
     QLineEdit* macEdit() const;

@@ -4,6 +4,7 @@
 
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
+#include "control/LinkFailureAdvice.h"
 #include "discovery/SearchExchange.h"
 #include "platform/CameraRoute.h"
 #include "platform/JobReports.h"
@@ -76,21 +77,21 @@ bool IsUpload(CWaitingDlg::Mode mode)
 
 }  // namespace
 
-void UpdateThread()
+void UpdateThread(const orvane::JobContext& job)
 {
     // Own copies: the main window may set the globals again for a later job.
     const std::string path = g_strFilePath;
     const std::string address = g_strIpcAddress;
-    if (!orvane::UpdateIpcFirmware(path.c_str(), address.c_str()))
-        orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::Firmware));
+    if (!orvane::UpdateFirmware(job, path.c_str(), address.c_str()).finished)
+        job.report(orvane::JobReport::Failed(orvane::JobKind::Firmware));
 }
 
-void UpdateOnvifIpsThread()
+void UpdateOnvifIpsThread(const orvane::JobContext& job)
 {
     const std::string path = g_strFilePath;
     const std::string address = g_strIpcAddress;
-    if (!orvane::UpdateIpcOnvifIps(path.c_str(), address.c_str()))
-        orvane::ReportJob(orvane::JobReport::Failed(orvane::JobKind::AddressList));
+    if (!orvane::UploadFile(job, orvane::UploadRoutine::OnvifIps, path.c_str(), address.c_str()).finished)
+        job.report(orvane::JobReport::Failed(orvane::JobKind::AddressList));
 }
 
 CWaitingDlg::CWaitingDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CWaitingDlg>())
@@ -106,6 +107,11 @@ CWaitingDlg::~CWaitingDlg()
 QProgressBar* CWaitingDlg::progressBar() const
 {
     return ui_->progressBar;
+}
+
+std::string CWaitingDlg::linkAdvice() const
+{
+    return linkAdvice_ ? linkAdvice_->advice() : std::string();
 }
 
 void CWaitingDlg::showEvent(QShowEvent* event)
@@ -155,12 +161,18 @@ void CWaitingDlg::onTimer(int timerId)
     }
 }
 
-void CWaitingDlg::startWorker(void (*worker)())
+void CWaitingDlg::startWorker(void (*worker)(const orvane::JobContext&))
 {
+    linkAdvice_ = std::make_shared<orvane::LinkFailureAdvice>(orvane::ProcessOperatorPrompt());
     try {
-        std::thread([worker, link = cameraLink, camera = g_strIpcAddress] {
-            const orvane::CameraRoute heardOn(link, camera, orvane::AddressPrivilege::AskTheOperator);
-            worker();
+        std::thread([worker, link = cameraLink, camera = g_strIpcAddress, advice = linkAdvice_] {
+            // The route may ask the operator for the helper: on the worker,
+            // never on the window's thread.
+            const orvane::CameraRoute route(link, camera, orvane::AddressPrivilege::AskTheOperator);
+            // Kept before the upload can fail, so that the window has it
+            // when the failure's report closes it.
+            advice->adviseWith(route.advice());
+            worker(orvane::JobContext::Process().through(route.path()).tellingTo(advice.get()));
         }).detach();
     } catch (const std::system_error&) {
         ShowWindowMessage(this, QString::fromLatin1(kWorkerNotStarted));

@@ -18,9 +18,15 @@ class CWaitingDlg;
 }
 class QProgressBar;
 
-// The upload workers, each the entry of a detached thread of its own.
-void UpdateThread();
-void UpdateOnvifIpsThread();
+namespace orvane {
+class LinkFailureAdvice;
+struct JobContext;
+}  // namespace orvane
+
+// The upload workers, each the entry of a detached thread of its own, run
+// in the job's context: the process's reports and prompt, the camera's path.
+void UpdateThread(const orvane::JobContext& job);
+void UpdateOnvifIpsThread(const orvane::JobContext& job);
 
 class CWaitingDlg : public QDialog {
     Q_OBJECT
@@ -45,6 +51,9 @@ public:
     std::string cameraLink;
 
     QProgressBar* progressBar() const;
+    // Once the window has closed: what to do about a camera the upload could
+    // not connect to, empty when there is nothing to say.
+    std::string linkAdvice() const;
 
     void OnOK();
     void reject() override;
@@ -57,10 +66,12 @@ protected:
 private:
     void OnInitDialog();
     void onTimer(int timerId);
-    void startWorker(void (*worker)());
+    void startWorker(void (*worker)(const orvane::JobContext&));
     void onJobReport(const orvane::JobReport& report);
     void finish();
 
     std::unique_ptr<Ui::CWaitingDlg> ui_;
     bool initialised_ = false;
+    // Shared with the detached worker, which may outlive the window.
+    std::shared_ptr<orvane::LinkFailureAdvice> linkAdvice_;
 };

@@ -1,12 +1,12 @@
 // orvane-cli apply: a site plan (the list's own CSV) checked against a
 // search and applied camera by camera, every change read back.
 
+#include "app/cli/BatchLoop.h"
 #include "app/cli/CliCommands.h"
-#include "app/cli/InterruptCatcher.h"
 
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
-#include "fleet/PlanRun.h"
+#include "fleet/PlanSteps.h"
 #include "fleet/SitePlan.h"
 
 #include <nlohmann/json.hpp>
@@ -17,12 +17,9 @@
 namespace orvane::cli {
 namespace {
 
-using fleet::CameraApply;
+using batch::CameraProgress;
+using batch::Outcome;
 using fleet::CameraWork;
-using fleet::FieldOutcome;
-
-constexpr int kExitInterrupted = 130;
-constexpr auto kLookEvery = std::chrono::milliseconds(200);
 
 struct ResultRow {
     std::string ip, mac, field, from, to;
@@ -32,7 +29,7 @@ struct ResultRow {
 
 // One row per camera and field in address order; a dry run only the
 // changes, a camera not found one row with its plan's address.
-std::vector<ResultRow> Rows(const std::vector<CameraWork>& cameras, const std::vector<CameraApply>* outcome)
+std::vector<ResultRow> Rows(const std::vector<CameraWork>& cameras, const std::vector<CameraProgress>* outcome)
 {
     std::vector<ResultRow> rows;
     for (size_t i = 0; i < cameras.size(); ++i) {
@@ -41,14 +38,16 @@ std::vector<ResultRow> Rows(const std::vector<CameraWork>& cameras, const std::v
             rows.push_back({c.plannedIp, c.mac, "", "", "", outcome ? "not-found" : nullptr, ""});
             continue;
         }
+        const std::vector<fleet::FieldResult> results =
+            outcome ? fleet::FieldResults(c, (*outcome)[i]) : std::vector<fleet::FieldResult>();
         for (size_t f = 0; f < c.fields.size(); ++f) {
             const fleet::FieldChange& change = c.fields[f];
             if (!outcome && !change.needed())
                 continue;
             ResultRow row{c.now.ip, c.mac, fleet::PlanFieldName(change.field), change.from, change.to, nullptr, ""};
             if (outcome) {
-                const fleet::FieldResult& r = (*outcome)[i].fields[f];
-                row.outcome = fleet::FieldOutcomeWord(r.outcome);
+                const fleet::FieldResult& r = results[f];
+                row.outcome = batch::OutcomeWord(r.outcome);
                 row.message = r.message;
             }
             rows.push_back(row);
@@ -85,39 +84,43 @@ void Print(const std::vector<ResultRow>& rows, bool json)
 // A line on stderr for each field as it gets its outcome.
 class OutcomeLines {
 public:
-    explicit OutcomeLines(const fleet::PlanRun& run) : run_(run), told_(run.cameras().size()) {}
+    OutcomeLines(const batch::BatchRun& run, const std::vector<CameraWork>& cameras)
+        : run_(run), cameras_(cameras), told_(cameras.size())
+    {
+    }
 
     void update()
     {
-        const std::vector<CameraApply> now = run_.snapshot();
+        const std::vector<CameraProgress> now = run_.snapshot();
         for (size_t i = 0; i < now.size(); ++i) {
-            told_[i].resize(now[i].fields.size(), false);
-            const CameraWork& c = run_.cameras()[i];
-            for (size_t f = 0; f < now[i].fields.size(); ++f) {
-                const fleet::FieldResult& r = now[i].fields[f];
-                if (told_[i][f] || !c.fields[f].needed() || r.outcome == FieldOutcome::Pending ||
-                    r.outcome == FieldOutcome::Running)
+            const CameraWork& c = cameras_[i];
+            const std::vector<fleet::FieldResult> results = fleet::FieldResults(c, now[i]);
+            told_[i].resize(results.size(), false);
+            for (size_t f = 0; f < results.size(); ++f) {
+                const fleet::FieldResult& r = results[f];
+                if (told_[i][f] || !c.fields[f].needed() || !batch::Decided(r.outcome))
                     continue;
                 told_[i][f] = true;
                 std::fprintf(stderr, "apply: %s %s %s %s%s%s\n", c.now.ip.c_str(), c.mac.c_str(),
-                             fleet::PlanFieldName(c.fields[f].field), fleet::FieldOutcomeWord(r.outcome),
+                             fleet::PlanFieldName(c.fields[f].field), batch::OutcomeWord(r.outcome),
                              r.message.empty() ? "" : ": ", r.message.c_str());
             }
         }
     }
 
 private:
-    const fleet::PlanRun& run_;
+    const batch::BatchRun& run_;
+    const std::vector<CameraWork>& cameras_;
     std::vector<std::vector<bool>> told_;
 };
 
-bool ReadsAsPlanned(const std::vector<CameraWork>& cameras, const std::vector<CameraApply>& outcome)
+bool ReadsAsPlanned(const std::vector<CameraWork>& cameras, const std::vector<CameraProgress>& outcome)
 {
     for (size_t i = 0; i < cameras.size(); ++i) {
         if (!cameras[i].found)
             return false;
-        for (const fleet::FieldResult& r : outcome[i].fields) {
-            if (r.outcome != FieldOutcome::Applied && r.outcome != FieldOutcome::Unchanged)
+        for (const fleet::FieldResult& r : fleet::FieldResults(cameras[i], outcome[i])) {
+            if (r.outcome != Outcome::Applied && r.outcome != Outcome::Unchanged)
                 return false;
         }
     }
@@ -154,30 +157,19 @@ int RunApply(const ApplyOptions& options)
         Print(Rows(plan.cameras, nullptr), options.json);
         return allFound ? kExitOk : kExitFailed;
     }
-    fleet::ReadingWatch watch(TheSearchExchange(), request);
-    fleet::PlanOptions runOptions;
+    batch::ReadingWatch watch(TheSearchExchange(), request);
+    batch::BatchOptions runOptions;
     runOptions.jobs = options.jobs;
     runOptions.wait = std::chrono::seconds(options.wait_s);
-    fleet::PlanRun run(std::move(plan.cameras), runOptions, watch);
-    OutcomeLines lines(run);
-    bool interrupted = false;
-    {
-        InterruptCatcher catcher;
-        run.start();
-        while (!run.waitFor(kLookEvery)) {
-            if (catcher.requested() && !interrupted) {
-                interrupted = true;
-                run.cancel();
-            }
-            lines.update();
-        }
-        lines.update();
-    }
-    const std::vector<CameraApply> outcome = run.snapshot();
-    Print(Rows(run.cameras(), &outcome), options.json);
+    runOptions.searchPause = fleet::kPlanSearchPause;
+    batch::BatchRun run(fleet::PlanBatch(plan.cameras), runOptions, watch);
+    OutcomeLines lines(run, plan.cameras);
+    const bool interrupted = RunBatchToTheEnd(run, [&](bool) { lines.update(); });
+    const std::vector<CameraProgress> outcome = run.snapshot();
+    Print(Rows(plan.cameras, &outcome), options.json);
     if (interrupted)
         return kExitInterrupted;
-    return ReadsAsPlanned(run.cameras(), outcome) ? kExitOk : kExitFailed;
+    return ReadsAsPlanned(plan.cameras, outcome) ? kExitOk : kExitFailed;
 }
 
 }  // namespace orvane::cli

@@ -44,14 +44,15 @@ std::string LinkFor(const std::string& camera)
 
 }  // namespace
 
-int RunOverCameraLink(const std::string& camera, const std::string& interfaceName, const std::function<int()>& body)
+int RunOverCameraLink(const std::string& camera, const std::string& interfaceName,
+                      const std::function<int(const JobContext&)>& body)
 {
     if (!interfaceName.empty() && ::if_nametoindex(interfaceName.c_str()) == 0) {
         std::fprintf(stderr, "orvane-cli: --interface: no interface named '%s'\n", interfaceName.c_str());
         return kExitUsage;
     }
     const CameraRoute route(interfaceName.empty() ? LinkFor(camera) : interfaceName, camera);
-    const int exit = body();
+    const int exit = body(JobContext::Process().through(route.path()));
     if (exit == kExitFailed && !route.advice().empty())
         std::fprintf(stderr, "orvane-cli: %s\n", route.advice().c_str());
     return exit;

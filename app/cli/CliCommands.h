@@ -3,6 +3,7 @@
 // 0 success, 1 failure, 2 usage error.
 
 #include "discovery/SearchExchange.h"
+#include "job/JobContext.h"
 
 #include <functional>
 #include <string>
@@ -33,11 +34,12 @@ int MakeSearchRequest(const std::vector<std::string>& interfaces, const std::vec
 // Gives kExitOk when the request went out.
 int SearchOnce(const SearchRequest& request, SearchResult& result);
 
-// Runs body with every connection to camera leaving through interfaceName;
-// without one, a camera outside every subnet of this machine is first
-// searched for quietly and reached through the interface it answered on.
-// An interface that does not exist gives kExitUsage.
-int RunOverCameraLink(const std::string& camera, const std::string& interfaceName, const std::function<int()>& body);
+// Runs body in the process's context on the path to camera: through
+// interfaceName; without one, a camera outside every subnet of this machine
+// is first searched for quietly and reached through the interface it
+// answered on. An interface that does not exist gives kExitUsage.
+int RunOverCameraLink(const std::string& camera, const std::string& interfaceName,
+                      const std::function<int(const JobContext&)>& body);
 
 int RunSearch(const SearchOptions& options);
 
@@ -64,13 +66,13 @@ struct ApplyOptions {
 int RunApply(const ApplyOptions& options);
 int RunUpgrade(const std::string& file, const FleetOptions& options);
 int RunAssignIps(const std::string& first, const FleetOptions& options, bool dryRun);
-int RunSetIp(const std::string& camera, const std::string& address);
-int RunSetMac(const std::string& camera, const std::string& mac);
-int RunSetNet(const std::string& camera, const std::string& address, const std::string& mac);
-int RunSetUid(const std::string& camera, const std::string& uid);
-int RunSetKeyId(const std::string& camera, const std::string& keyId);
-int RunSetXY(const std::string& camera, const std::string& x, const std::string& y);
-int RunUploadFirmware(const std::string& camera, const std::string& file);
-int RunUploadOnvif(const std::string& camera, const std::string& file);
+int RunSetIp(const JobContext& job, const std::string& camera, const std::string& address);
+int RunSetMac(const JobContext& job, const std::string& camera, const std::string& mac);
+int RunSetNet(const JobContext& job, const std::string& camera, const std::string& address, const std::string& mac);
+int RunSetUid(const JobContext& job, const std::string& camera, const std::string& uid);
+int RunSetKeyId(const JobContext& job, const std::string& camera, const std::string& keyId);
+int RunSetXY(const JobContext& job, const std::string& camera, const std::string& x, const std::string& y);
+int RunUploadFirmware(const JobContext& job, const std::string& camera, const std::string& file);
+int RunUploadOnvif(const JobContext& job, const std::string& camera, const std::string& file);
 
 }  // namespace orvane::cli

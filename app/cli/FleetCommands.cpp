@@ -2,16 +2,16 @@
 // with a search, run the same operations as the single-camera commands, and
 // watch the cameras come back with repeated searches.
 
+#include "app/cli/BatchLoop.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/FleetProgressView.h"
-#include "app/cli/InterruptCatcher.h"
 
 #include "control/SettingFields.h"
 #include "discovery/CameraListing.h"
 #include "discovery/SearchExchange.h"
 #include "fleet/AddressPlanner.h"
 #include "fleet/CameraChoice.h"
-#include "fleet/FleetActions.h"
+#include "fleet/FleetSteps.h"
 
 #include <nlohmann/json.hpp>
 
@@ -23,12 +23,9 @@
 namespace orvane::cli {
 namespace {
 
-using fleet::CameraProgress;
+using batch::CameraProgress;
+using batch::Outcome;
 using fleet::FleetCamera;
-using fleet::Outcome;
-
-constexpr int kExitInterrupted = 130;
-constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 
 bool CheckTargets(const FleetOptions& options)
 {
@@ -54,28 +51,17 @@ uint32_t SortKey(const std::string& ip)
 }
 
 // Runs the batch until it ends or Ctrl-C stops it; true when interrupted.
-bool RunToTheEnd(fleet::FleetRun& run, const char* verb)
+bool RunToTheEnd(batch::BatchRun& run, const char* verb)
 {
-    InterruptCatcher catcher;
     FleetProgressView view(verb, stderr);
-    run.start();
-    bool interrupted = false;
-    while (!run.waitFor(kRedrawEvery)) {
-        if (catcher.requested() && !interrupted) {
-            interrupted = true;
-            run.cancel();
-        }
-        view.update(run);
-    }
-    view.update(run, true);
-    return interrupted;
+    return RunBatchToTheEnd(run, [&](bool last) { view.update(run, last); });
 }
 
-void TellFailures(const fleet::FleetRun& run, const std::vector<CameraProgress>& outcome)
+void TellFailures(const batch::BatchRun& run, const std::vector<CameraProgress>& outcome)
 {
     for (size_t i = 0; i < outcome.size(); ++i) {
-        if (outcome[i].outcome == Outcome::Failed && !outcome[i].message.empty())
-            std::fprintf(stderr, "%s: %s\n", run.cameras()[i].ip.c_str(), outcome[i].message.c_str());
+        if (outcome[i].outcome() == Outcome::Failed && !outcome[i].steps[0].message.empty())
+            std::fprintf(stderr, "%s: %s\n", run.cameras()[i].ip.c_str(), outcome[i].steps[0].message.c_str());
     }
 }
 
@@ -95,26 +81,28 @@ nlohmann::ordered_json TextOrNull(const std::string& text, bool known)
     return known ? nlohmann::ordered_json(Utf8OrLatin1(text)) : nlohmann::ordered_json(nullptr);
 }
 
-void PrintUpgradeSummary(const fleet::FleetRun& run, bool json)
+void PrintUpgradeSummary(const std::vector<FleetCamera>& cameras, const std::vector<CameraProgress>& outcome, bool json)
 {
-    const std::vector<CameraProgress> outcome = run.snapshot();
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (size_t i : AddressOrder(run.cameras())) {
-        const FleetCamera& c = run.cameras()[i];
+    for (size_t i : AddressOrder(cameras)) {
+        const FleetCamera& c = cameras[i];
         const CameraProgress& p = outcome[i];
-        const bool found = p.outcome != Outcome::NotFound;
+        const bool replied = !p.steps.empty() && p.steps[0].result.has_value();
+        const int reply = replied ? *p.steps[0].result : 0;
+        const std::optional<std::string> newVersion = fleet::NewVersion(p);
+        const bool found = p.outcome() != Outcome::NotFound;
         if (json) {
             rows.push_back({{"ip", TextOrNull(c.ip, !c.ip.empty())},
                             {"mac", c.mac},
                             {"old_version", TextOrNull(c.oldVersion, found)},
-                            {"result", p.result ? nlohmann::ordered_json(*p.result) : nlohmann::ordered_json(nullptr)},
-                            {"new_version", TextOrNull(p.newVersion.value_or(""), p.newVersion.has_value())},
-                            {"outcome", fleet::OutcomeWord(p.outcome)}});
+                            {"result", replied ? nlohmann::ordered_json(reply) : nlohmann::ordered_json(nullptr)},
+                            {"new_version", TextOrNull(newVersion.value_or(""), newVersion.has_value())},
+                            {"outcome", batch::OutcomeWord(p.outcome())}});
             continue;
         }
-        const std::string result = p.result ? std::to_string(*p.result) : "";
-        std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", c.ip.c_str(), c.mac.c_str(), c.oldVersion.c_str(), result.c_str(),
-                    p.newVersion.value_or("").c_str(), fleet::OutcomeWord(p.outcome));
+        const std::string resultText = replied ? std::to_string(reply) : "";
+        std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", c.ip.c_str(), c.mac.c_str(), c.oldVersion.c_str(), resultText.c_str(),
+                    newVersion.value_or("").c_str(), batch::OutcomeWord(p.outcome()));
     }
     if (json)
         std::printf("%s\n", rows.dump(2).c_str());
@@ -125,7 +113,7 @@ void PrintAssignSummary(const std::vector<FleetCamera>& cameras, const std::vect
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (size_t i : AddressOrder(cameras)) {
         const FleetCamera& c = cameras[i];
-        const char* word = outcome ? fleet::OutcomeWord((*outcome)[i].outcome) : nullptr;
+        const char* word = outcome ? batch::OutcomeWord((*outcome)[i].outcome()) : nullptr;
         if (json) {
             nlohmann::ordered_json row = {{"old_ip", TextOrNull(c.ip, !c.ip.empty())}, {"mac", c.mac}, {"new_ip", TextOrNull(c.newIp, !c.newIp.empty())}};
             if (word)
@@ -143,7 +131,7 @@ void PrintAssignSummary(const std::vector<FleetCamera>& cameras, const std::vect
 
 bool AllEndedAs(const std::vector<CameraProgress>& outcome, Outcome wanted)
 {
-    return std::all_of(outcome.begin(), outcome.end(), [&](const CameraProgress& p) { return p.outcome == wanted; });
+    return std::all_of(outcome.begin(), outcome.end(), [&](const CameraProgress& p) { return p.outcome() == wanted; });
 }
 
 // A file that cannot be read would fail on every camera after connecting to each.
@@ -157,12 +145,11 @@ bool Readable(const std::string& file)
     return true;
 }
 
-fleet::FleetOptions BatchOptions(const FleetOptions& options, fleet::ComebackKind kind)
+batch::BatchOptions BatchOptions(const FleetOptions& options)
 {
-    fleet::FleetOptions batch;
+    batch::BatchOptions batch;
     batch.jobs = options.jobs;
     batch.wait = std::chrono::seconds(options.wait_s);
-    batch.kind = kind;
     return batch;
 }
 
@@ -181,13 +168,13 @@ int RunUpgrade(const std::string& file, const FleetOptions& options)
     if (const int failed = SearchOnce(request, result); failed != kExitOk)
         return failed;
     const std::vector<FleetCamera> found = fleet::FoundCameras(result.cameras);
-    fleet::ReturnWatch watch(TheSearchExchange(), request);
-    fleet::FleetRun run(fleet::ChooseCameras(options.cameras, options.all, found),
-                        BatchOptions(options, fleet::ComebackKind::Upgrade), fleet::UpgradeFirmware(file), watch);
+    const std::vector<FleetCamera> chosen = fleet::ChooseCameras(options.cameras, options.all, found);
+    batch::ReadingWatch watch(TheSearchExchange(), request);
+    batch::BatchRun run(fleet::UpgradeBatch(chosen, file), BatchOptions(options), watch);
     const bool interrupted = RunToTheEnd(run, "upgrade");
     const std::vector<CameraProgress> outcome = run.snapshot();
     TellFailures(run, outcome);
-    PrintUpgradeSummary(run, options.json);
+    PrintUpgradeSummary(chosen, outcome, options.json);
     if (interrupted)
         return kExitInterrupted;
     return !outcome.empty() && AllEndedAs(outcome, Outcome::Upgraded) ? kExitOk : kExitFailed;
@@ -219,12 +206,12 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
         PrintAssignSummary(plan.cameras, nullptr, options.json);
         return kExitOk;
     }
-    fleet::ReturnWatch watch(TheSearchExchange(), request);
-    fleet::FleetRun run(plan.cameras, BatchOptions(options, fleet::ComebackKind::Address), fleet::AssignAddress(), watch);
+    batch::ReadingWatch watch(TheSearchExchange(), request);
+    batch::BatchRun run(fleet::AddressBatch(plan.cameras), BatchOptions(options), watch);
     const bool interrupted = RunToTheEnd(run, "assign-ips");
     const std::vector<CameraProgress> outcome = run.snapshot();
     TellFailures(run, outcome);
-    PrintAssignSummary(run.cameras(), &outcome, options.json);
+    PrintAssignSummary(plan.cameras, &outcome, options.json);
     if (interrupted)
         return kExitInterrupted;
     return !outcome.empty() && AllEndedAs(outcome, Outcome::Moved) ? kExitOk : kExitFailed;

@@ -7,9 +7,9 @@
 namespace orvane::cli {
 namespace {
 
-using fleet::CameraProgress;
-using fleet::FleetState;
-using fleet::Outcome;
+using batch::CameraProgress;
+using batch::CameraState;
+using batch::Outcome;
 
 constexpr int kBarWidth = 30;
 constexpr int kPlainEveryTicks = 10;  // at the caller's 200 ms: a line every 2 s
@@ -17,10 +17,10 @@ constexpr int kPlainEveryTicks = 10;  // at the caller's 200 ms: a line every 2 
 const char* StateWord(const CameraProgress& p)
 {
     switch (p.state) {
-    case FleetState::Waiting: return "waiting";
-    case FleetState::Working: return "working";
-    case FleetState::Restarting: return "restarting";
-    case FleetState::Done: return fleet::OutcomeWord(p.outcome);
+    case CameraState::Waiting: return "waiting";
+    case CameraState::Working: return "working";
+    case CameraState::Restarting: return "restarting";
+    case CameraState::Done: return batch::OutcomeWord(p.outcome());
     }
     return "";
 }
@@ -36,10 +36,10 @@ Tally Count(const std::vector<CameraProgress>& all)
 {
     Tally t;
     for (const CameraProgress& p : all) {
-        t.done += p.state == FleetState::Done;
-        t.working += p.state == FleetState::Working;
-        t.restarting += p.state == FleetState::Restarting;
-        t.failed += p.state == FleetState::Done && p.outcome != Outcome::Upgraded && p.outcome != Outcome::Moved;
+        t.done += p.state == CameraState::Done;
+        t.working += p.state == CameraState::Working;
+        t.restarting += p.state == CameraState::Restarting;
+        t.failed += p.state == CameraState::Done && p.outcome() != Outcome::Upgraded && p.outcome() != Outcome::Moved;
     }
     return t;
 }
@@ -51,7 +51,7 @@ FleetProgressView::FleetProgressView(const char* verb, FILE* out)
 {
 }
 
-void FleetProgressView::update(const fleet::FleetRun& run, bool last)
+void FleetProgressView::update(const batch::BatchRun& run, bool last)
 {
     const std::vector<CameraProgress> now = run.snapshot();
     told_.resize(now.size(), false);
@@ -71,11 +71,11 @@ void FleetProgressView::erase()
         std::fputs("\x1b[1A\x1b[2K", out_);
 }
 
-void FleetProgressView::drawLive(const fleet::FleetRun& run, const std::vector<CameraProgress>& now)
+void FleetProgressView::drawLive(const batch::BatchRun& run, const std::vector<CameraProgress>& now)
 {
     for (size_t i = 0; i < now.size(); ++i) {
         const CameraProgress& p = now[i];
-        if (p.state != FleetState::Working && p.state != FleetState::Restarting)
+        if (p.state != CameraState::Working && p.state != CameraState::Restarting)
             continue;
         const int filled = std::clamp(p.permille, 0, 1000) * kBarWidth / 1000;
         char bar[kBarWidth + 1];
@@ -90,13 +90,13 @@ void FleetProgressView::drawLive(const fleet::FleetRun& run, const std::vector<C
     ++linesDrawn_;
 }
 
-void FleetProgressView::writePlain(const fleet::FleetRun& run, const std::vector<CameraProgress>& now, bool last)
+void FleetProgressView::writePlain(const batch::BatchRun& run, const std::vector<CameraProgress>& now, bool last)
 {
     for (size_t i = 0; i < now.size(); ++i) {
-        if (told_[i] || now[i].state != FleetState::Done)
+        if (told_[i] || now[i].state != CameraState::Done)
             continue;
         told_[i] = true;
-        const fleet::FleetCamera& c = run.cameras()[i];
+        const batch::BatchCamera& c = run.cameras()[i];
         std::fprintf(out_, "%s %s: %s\n", verb_, (c.ip.empty() ? c.mac : c.ip).c_str(), StateWord(now[i]));
     }
     if (!last && ++ticks_ % kPlainEveryTicks != 0)

@@ -3,7 +3,7 @@
 // camera and a total line, redrawn in place; otherwise a plain line now and
 // then, and one line per camera as it gets its outcome.
 
-#include "fleet/FleetRun.h"
+#include "batch/BatchRun.h"
 
 #include <cstdio>
 #include <vector>
@@ -14,11 +14,11 @@ class FleetProgressView {
 public:
     FleetProgressView(const char* verb, FILE* out);
     // Called every few hundred milliseconds, and once more at the end.
-    void update(const fleet::FleetRun& run, bool last = false);
+    void update(const batch::BatchRun& run, bool last = false);
 
 private:
-    void drawLive(const fleet::FleetRun& run, const std::vector<fleet::CameraProgress>& now);
-    void writePlain(const fleet::FleetRun& run, const std::vector<fleet::CameraProgress>& now, bool last);
+    void drawLive(const batch::BatchRun& run, const std::vector<batch::CameraProgress>& now);
+    void writePlain(const batch::BatchRun& run, const std::vector<batch::CameraProgress>& now, bool last);
     void erase();
 
     const char* verb_;

@@ -91,11 +91,13 @@ private:
     OperatorPrompt& next_;
 };
 
-int RunUpload(const std::string& camera, const std::string& file, UploadRoutine routine)
+int RunUpload(const JobContext& job, const std::string& camera, const std::string& file, UploadRoutine routine)
 {
     ProgressBarSink sink;
-    BarAwarePrompt prompt(sink, CurrentOperatorPrompt());
-    UploadFile({&sink, &prompt, nullptr}, routine, file.c_str(), camera.c_str());
+    BarAwarePrompt prompt(sink, job.prompt != nullptr ? *job.prompt : ProcessOperatorPrompt());
+    JobContext upload = job.tellingTo(&prompt);
+    upload.reports = &sink;
+    UploadFile(upload, routine, file.c_str(), camera.c_str());
     // Without a final report the upload never got that far (no connection,
     // a failed send): its message is on stderr and there is no code to print.
     if (!sink.finished())
@@ -107,14 +109,14 @@ int RunUpload(const std::string& camera, const std::string& file, UploadRoutine 
 
 }  // namespace
 
-int RunUploadFirmware(const std::string& camera, const std::string& file)
+int RunUploadFirmware(const JobContext& job, const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, FirmwareRoutineForPath(file.c_str()));
+    return RunUpload(job, camera, file, FirmwareRoutineForPath(file.c_str()));
 }
 
-int RunUploadOnvif(const std::string& camera, const std::string& file)
+int RunUploadOnvif(const JobContext& job, const std::string& camera, const std::string& file)
 {
-    return RunUpload(camera, file, UploadRoutine::OnvifIps);
+    return RunUpload(job, camera, file, UploadRoutine::OnvifIps);
 }
 
 }  // namespace orvane::cli

@@ -68,7 +68,7 @@ void AddSearch(CLI::App& app, Arguments& a, std::function<int()>& run)
 // A command of camera and fixed positional arguments.
 void AddPositional(CLI::App& app, Arguments& a, std::function<int()>& run, const char* name,
                    const char* description, std::vector<std::pair<const char*, std::string*>> args,
-                   std::function<int()> body)
+                   std::function<int(const orvane::JobContext&)> body)
 {
     CLI::App* c = AddCommand(app, name, description);
     c->add_option("CAMERA", a.camera, "the camera's address")->required();
@@ -84,19 +84,19 @@ void AddPositional(CLI::App& app, Arguments& a, std::function<int()>& run, const
 void AddSettings(CLI::App& app, Arguments& a, std::function<int()>& run)
 {
     AddPositional(app, a, run, "set-ip", "Give the camera at CAMERA (TCP 16101) a new address; it restarts.",
-                  {{"NEW_ADDRESS", &a.first}}, [&a] { return RunSetIp(a.camera, a.first); });
+                  {{"NEW_ADDRESS", &a.first}}, [&a](const orvane::JobContext& job) { return RunSetIp(job, a.camera, a.first); });
     AddPositional(app, a, run, "set-mac", "Give the camera a new MAC, 12 hexadecimal digits (else \"The MAC IS ERROR\").",
-                  {{"MAC", &a.first}}, [&a] { return RunSetMac(a.camera, a.first); });
+                  {{"MAC", &a.first}}, [&a](const orvane::JobContext& job) { return RunSetMac(job, a.camera, a.first); });
     AddPositional(app, a, run, "set-net",
                   "New address and MAC over one connection: address, MAC and closing frames.",
                   {{"NEW_ADDRESS", &a.first}, {"MAC", &a.second}},
-                  [&a] { return RunSetNet(a.camera, a.first, a.second); });
+                  [&a](const orvane::JobContext& job) { return RunSetNet(job, a.camera, a.first, a.second); });
     AddPositional(app, a, run, "set-uid", "Set the camera's UID, at least 20 characters (else \"The UID IS ERROR\").",
-                  {{"UID", &a.first}}, [&a] { return RunSetUid(a.camera, a.first); });
+                  {{"UID", &a.first}}, [&a](const orvane::JobContext& job) { return RunSetUid(job, a.camera, a.first); });
     AddPositional(app, a, run, "set-keyid", "Set the camera's keyboard identifier, a whole number.",
-                  {{"KEYID", &a.first}}, [&a] { return RunSetKeyId(a.camera, a.first); });
+                  {{"KEYID", &a.first}}, [&a](const orvane::JobContext& job) { return RunSetKeyId(job, a.camera, a.first); });
     AddPositional(app, a, run, "set-xy", "Set the camera's X (1 to 499) and Y (1 to 99).",
-                  {{"X", &a.first}, {"Y", &a.second}}, [&a] { return RunSetXY(a.camera, a.first, a.second); });
+                  {{"X", &a.first}, {"Y", &a.second}}, [&a](const orvane::JobContext& job) { return RunSetXY(job, a.camera, a.first, a.second); });
 }
 
 void AddUploads(CLI::App& app, Arguments& a, std::function<int()>& run)
@@ -104,10 +104,10 @@ void AddUploads(CLI::App& app, Arguments& a, std::function<int()>& run)
     AddPositional(app, a, run, "upload-firmware",
                   "Upload FILE as firmware (kind 2 when the path begins with \"zImage\", else 4); progress bar\n"
                   "on stderr, the camera's result code as the last line of stdout; exit 0 when the code is 1 or 2.",
-                  {{"FILE", &a.first}}, [&a] { return RunUploadFirmware(a.camera, a.first); });
+                  {{"FILE", &a.first}}, [&a](const orvane::JobContext& job) { return RunUploadFirmware(job, a.camera, a.first); });
     AddPositional(app, a, run, "upload-onvif",
                   "Upload FILE as the camera's ONVIF address list; output and exit code as for upload-firmware.",
-                  {{"FILE", &a.first}}, [&a] { return RunUploadOnvif(a.camera, a.first); });
+                  {{"FILE", &a.first}}, [&a](const orvane::JobContext& job) { return RunUploadOnvif(job, a.camera, a.first); });
 }
 
 void AddFleetOptions(CLI::App* c, Arguments& a)

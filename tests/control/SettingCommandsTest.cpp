@@ -193,28 +193,28 @@ TEST(SettingsWithoutCamera, RefusedOrUnreadableAddressGivesLinkError)
 }
 
 // The fleet's way: the outcome comes back as a value, told to nobody else.
-TEST(ChangeNetwork, GivesItsOutcomeAsAValueAndTellsOnlyItsContextsPrompt)
+TEST(SetNetwork, GivesItsOutcomeAsAValueAndTellsOnlyItsContextsPrompt)
 {
     test::RecordingPrompt process;
     {
         FakeCamera camera(FakeCamera::Mode::Commands);
-        const SettingOutcome moved = ChangeNetwork({}, kCamera, "10.0.0.7", nullptr);
+        const SettingOutcome moved = SetNetwork({}, kCamera, "10.0.0.7", nullptr);
         EXPECT_TRUE(moved.sent);
         EXPECT_EQ(moved.message, "IPC will restart");
         auto connections = camera.waitForConnections(1);
         ASSERT_EQ(connections.size(), 1u);
         ExpectFramesThenClose(connections[0], {"#3&1&10.0.0.7#", "#3&0&(null)#"});
     }
-    const SettingOutcome unreachable = ChangeNetwork({}, kCamera, "10.0.0.7", nullptr);
+    const SettingOutcome unreachable = SetNetwork({}, kCamera, "10.0.0.7", nullptr);
     EXPECT_FALSE(unreachable.sent);
     EXPECT_EQ(unreachable.message, "Link IPC error");
-    const SettingOutcome refused = ChangeNetwork({}, kCamera, "255.255.255.2555", nullptr);
+    const SettingOutcome refused = SetNetwork({}, kCamera, "255.255.255.2555", nullptr);
     EXPECT_EQ(refused.message, "IP error");
     EXPECT_TRUE(process.messages().empty());
 
     test::RecordingPrompt own;  // installed, but given as the context's own
     InstallOperatorPrompt(nullptr);
-    EXPECT_FALSE(ChangeNetwork({&own, nullptr}, kCamera, nullptr, "0a1b2c3d4e5").sent);
+    EXPECT_FALSE(SetNetwork({nullptr, &own}, kCamera, nullptr, "0a1b2c3d4e5").sent);
     EXPECT_EQ(own.messages(), std::vector<std::string>{"MAC error"});
 }
 

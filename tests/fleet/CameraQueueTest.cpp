@@ -1,10 +1,10 @@
-#include "fleet/CameraQueue.h"
+#include "batch/CameraQueue.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace orvane::fleet {
+namespace orvane::batch {
 namespace {
 
 TEST(CameraQueue, StartsNoMoreWorkersThanCamerasAndOneForNone)
@@ -42,4 +42,4 @@ TEST(CameraQueue, HandsOutWaitingCamerasInOrderUntilStoppedOrEmpty)
 }
 
 }  // namespace
-}  // namespace orvane::fleet
+}  // namespace orvane::batch

@@ -5,15 +5,14 @@
 // routing table says.
 
 #include "control/CommandChannel.h"
-#include "platform/ConnectLink.h"
 #include "platform/Socket.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <string>
-#include <thread>
 
 namespace orvane {
 namespace {
@@ -53,35 +52,50 @@ TEST(ConnectLink, TheConnectionLeavesThroughTheNamedLink)
     }
 }
 
-TEST(ConnectLink, TheCommandChannelTakesTheThreadsLink)
+TEST(ConnectLink, TheCommandChannelTakesTheContextsPath)
 {
     const Socket listener = Listener(kCommandPort);
-    Socket channel;
-    {
-        const ScopedLink heardOn("lo");
-        EXPECT_EQ(OpenCommandChannel("127.0.0.1", "Link IPC error", channel), ChannelOpen::Connected);
+    struct PathCase {
+        CameraPath path;
+        const char* boundTo;  // the channel's SO_BINDTODEVICE
+        const char* from;     // its local address
+    };
+    const PathCase cases[] = {
+        {{}, "", "127.0.0.1"},
+        {{"lo", 0, nullptr}, "lo", "127.0.0.1"},
+        {{"lo", 0x7f000063, nullptr}, "lo", "127.0.0.99"},
+    };
+    for (const PathCase& c : cases) {
+        Socket channel;
+        ASSERT_EQ(OpenCommandChannel(JobContext{}.through(c.path), "127.0.0.1", "Link IPC error", channel),
+                  ChannelOpen::Connected)
+            << c.path.interfaceName;
+        char bound[16] = {};
+        socklen_t length = sizeof bound;
+        ASSERT_EQ(::getsockopt(channel.fd(), SOL_SOCKET, SO_BINDTODEVICE, bound, &length), 0);
+        EXPECT_STREQ(bound, c.boundTo);
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        ::getsockname(channel.fd(), reinterpret_cast<sockaddr*>(&local), &size);
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+        EXPECT_STREQ(text, c.from);
     }
-    char bound[16] = {};
-    socklen_t length = sizeof bound;
-    ASSERT_EQ(::getsockopt(channel.fd(), SOL_SOCKET, SO_BINDTODEVICE, bound, &length), 0);
-    EXPECT_STREQ(bound, "lo");
 }
 
-TEST(ConnectLink, ScopesNestAndStayOnTheirThread)
+TEST(ConnectLink, TwoJobsOnOneThreadKeepTheirOwnPaths)
 {
-    EXPECT_EQ(CurrentLink(), "");
-    {
-        const ScopedLink outer("eth1");
-        {
-            const ScopedLink inner("wlan0");
-            EXPECT_EQ(CurrentLink(), "wlan0");
-            std::string elsewhere = "unset";
-            std::thread([&elsewhere] { elsewhere = CurrentLink(); }).join();
-            EXPECT_EQ(elsewhere, "");
-        }
-        EXPECT_EQ(CurrentLink(), "eth1");
-    }
-    EXPECT_EQ(CurrentLink(), "");
+    const Socket listener = Listener(kCommandPort);
+    const JobContext viaLo = JobContext{}.through({"lo", 0, nullptr});
+    const JobContext viaTable;
+    Socket first;
+    Socket second;
+    ASSERT_EQ(OpenCommandChannel(viaLo, "127.0.0.1", "Link IPC error", first), ChannelOpen::Connected);
+    ASSERT_EQ(OpenCommandChannel(viaTable, "127.0.0.1", "Link IPC error", second), ChannelOpen::Connected);
+    char bound[16] = {};
+    socklen_t length = sizeof bound;
+    ASSERT_EQ(::getsockopt(second.fd(), SOL_SOCKET, SO_BINDTODEVICE, bound, &length), 0);
+    EXPECT_STREQ(bound, "");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Where a job report goes: the sink of the thread's job scope, else the
-// process's, and whether it found its receiver.
+// Where a job report goes: the sink of the job's context, the process's for
+// the process's own context, and whether it found its receiver.
 
+#include "job/JobContext.h"
 #include "platform/JobReports.h"
-#include "platform/JobScope.h"
 
 #include <gtest/gtest.h>
 
@@ -25,17 +25,18 @@ private:
     bool open_;
 };
 
-TEST(ReportJob, GoesToTheScopesSinkElseTheProcesssAndSaysWhetherItArrived)
+TEST(ReportJob, GoesToTheContextsSinkElseTheProcesssAndSaysWhetherItArrived)
 {
     KeptReports process(true);
     KeptReports scoped(false);
     JobReportSink* previous = InstallJobReportSink(&process);
     EXPECT_TRUE(ReportJob(JobReport::Progress(JobKind::Firmware, 10)));
-    {
-        ScopedJob job({&scoped, nullptr, nullptr});
-        EXPECT_FALSE(ReportJob(JobReport::Finished(JobKind::Firmware, 1)));
-    }
-    EXPECT_EQ(process.got, std::vector<JobReport>{JobReport::Progress(JobKind::Firmware, 10)});
+    const JobContext job{&scoped, nullptr, nullptr, {}};
+    EXPECT_FALSE(job.report(JobReport::Finished(JobKind::Firmware, 1)));
+    EXPECT_FALSE(JobContext{}.report(JobReport::Finished(JobKind::Firmware, 2)));
+    EXPECT_TRUE(JobContext::Process().report(JobReport::Progress(JobKind::Firmware, 20)));
+    EXPECT_EQ(process.got, (std::vector<JobReport>{JobReport::Progress(JobKind::Firmware, 10),
+                                                   JobReport::Progress(JobKind::Firmware, 20)}));
     EXPECT_EQ(scoped.got, std::vector<JobReport>{JobReport::Finished(JobKind::Firmware, 1)});
     InstallJobReportSink(nullptr);
     EXPECT_FALSE(ReportJob(JobReport::Failed(JobKind::Firmware)));

@@ -1,20 +1,20 @@
 #pragma once
-// The searches that watch planned cameras take their changes: each search
-// tells every field a camera answers with, by MAC. The process's one search
-// socket, with the search's window reports dropped.
+// The searches that watch a batch's cameras come back with their changes:
+// each search tells every field a camera answers with, by MAC. The
+// process's one search socket, with the search's window reports dropped.
 
 #include "discovery/SearchExchange.h"
-#include "fleet/SitePlan.h"
+#include "batch/CameraReading.h"
 
 #include <map>
 #include <string>
 
-namespace orvane::fleet {
+namespace orvane::batch {
 
 class ReadingWatch {
 public:
     // Every watch search is the request given here: the interfaces and
-    // targets of the plan's first search.
+    // targets of the batch's first search.
     explicit ReadingWatch(SearchExchange& exchange, SearchRequest request = {})
         : exchange_(&exchange), request_(std::move(request)) {}
     virtual ~ReadingWatch() = default;
@@ -28,4 +28,4 @@ private:
     SearchRequest request_;
 };
 
-}  // namespace orvane::fleet
+}  // namespace orvane::batch

@@ -1,8 +1,9 @@
-// Applying a checked plan with operations and cameras played by the test:
-// the order of changes, the read-back after each restart, and what an
-// earlier failure does to the changes after it.
+// Applying a checked plan on the batch engine with operations and cameras
+// played by the test: the order of changes, the read-back after each
+// restart, and what an earlier failure does to the changes after it.
 
-#include "fleet/PlanRun.h"
+#include "batch/BatchRun.h"
+#include "fleet/PlanSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,12 @@ namespace orvane::fleet {
 namespace {
 
 using namespace std::chrono_literals;
+using batch::BatchOptions;
+using batch::BatchRun;
+using batch::StepResult;
 
 // Cameras that answer what the test sets, a little later.
-class PlayedCameras : public ReadingWatch {
+class PlayedCameras : public batch::ReadingWatch {
 public:
     std::map<std::string, CameraReading> search() override
     {
@@ -70,18 +74,18 @@ CameraReading Took(CameraReading r, PlanField step)
     return r;
 }
 
-std::vector<std::string> Outcomes(const PlanRun& run)
+// The first camera's fields, each as its word and message.
+std::vector<std::string> Outcomes(const BatchRun& run, const CameraWork& work)
 {
     std::vector<std::string> words;
-    const std::vector<CameraApply> now = run.snapshot();
-    for (const FieldResult& r : now[0].fields)
-        words.push_back(std::string(FieldOutcomeWord(r.outcome)) + (r.message.empty() ? "" : ": " + r.message));
+    for (const FieldResult& r : FieldResults(work, run.snapshot()[0]))
+        words.push_back(std::string(batch::OutcomeWord(r.outcome)) + (r.message.empty() ? "" : ": " + r.message));
     return words;
 }
 
-PlanOptions Options(std::chrono::milliseconds wait)
+BatchOptions Options(std::chrono::milliseconds wait)
 {
-    PlanOptions o;
+    BatchOptions o;
     o.jobs = 2;
     o.wait = wait;
     o.searchPause = 5ms;
@@ -98,14 +102,13 @@ struct Steps {
     }
 };
 
-TEST(PlanRun, AppliesEachChangeInOrderAfterTheRestartBefore)
+TEST(PlanBatch, AppliesEachChangeInOrderAfterTheRestartBefore)
 {
     PlayedCameras cameras;
     cameras.set(kNow);
     Steps steps;
-    PlanRun run({EveryField()}, Options(5s), cameras,
-                [&](const CameraWork&, PlanField step, const std::string& address, CancelToken&,
-                    const std::function<void(int)>&) {
+    BatchRun run(PlanBatch({EveryField()},
+                           [&](const CameraWork&, PlanField step, const JobContext&, const std::string& address) {
                     steps.add(step, address);
                     CameraReading now = cameras.seen.at(kNow.mac);
                     // Silent for a moment, then back with the change.
@@ -114,11 +117,12 @@ TEST(PlanRun, AppliesEachChangeInOrderAfterTheRestartBefore)
                         std::this_thread::sleep_for(40ms);
                         cameras.set(Took(now, step));
                     }).detach();
-                    return ActionResult{true, 1, true, {}};
-                });
+                    return StepResult{true, 1, true, {}};
+                }),
+                 Options(5s), cameras);
     run.start();
     ASSERT_TRUE(run.waitFor(10s));
-    EXPECT_EQ(Outcomes(run), (std::vector<std::string>{"applied", "applied", "applied", "unchanged", "applied", "applied"}));
+    EXPECT_EQ(Outcomes(run, EveryField()), (std::vector<std::string>{"applied", "applied", "applied", "unchanged", "applied", "applied"}));
     const std::vector<std::pair<PlanField, std::string>> expected{{PlanField::Version, "10.0.0.11"},
                                                                   {PlanField::Uid, "10.0.0.11"},
                                                                   {PlanField::X, "10.0.0.11"},
@@ -131,22 +135,22 @@ TEST(PlanRun, AppliesEachChangeInOrderAfterTheRestartBefore)
 
 struct EndCase {
     const char* name;
-    ActionResult result;      // of the first change, the upgrade
+    StepResult result;        // of the first change, the upgrade
     bool silentAfter;         // the camera stays silent after it
     bool backWithOld;         // ... or comes back without the change
     std::string versionEnd;
 };
 
-class PlanRunEnds : public ::testing::TestWithParam<EndCase> {};
+class PlanBatchEnds : public ::testing::TestWithParam<EndCase> {};
 
-TEST_P(PlanRunEnds, AnEarlierFailureSkipsTheRest)
+TEST_P(PlanBatchEnds, AnEarlierFailureSkipsTheRest)
 {
     PlayedCameras cameras;
     cameras.set(kNow);
     int sent = 0;
     const EndCase& c = GetParam();
-    PlanRun run({EveryField()}, Options(300ms), cameras,
-                [&](const CameraWork&, PlanField, const std::string&, CancelToken&, const std::function<void(int)>&) {
+    BatchRun run(PlanBatch({EveryField()},
+                           [&](const CameraWork&, PlanField, const JobContext&, const std::string&) {
                     ++sent;
                     if (c.silentAfter || c.backWithOld)
                         cameras.silence(kNow.mac);
@@ -156,17 +160,18 @@ TEST_P(PlanRunEnds, AnEarlierFailureSkipsTheRest)
                             cameras.set(kNow);
                         }).detach();
                     return c.result;
-                });
+                }),
+                 Options(300ms), cameras);
     run.start();
     ASSERT_TRUE(run.waitFor(5s));
     EXPECT_EQ(sent, 1);
-    EXPECT_EQ(Outcomes(run),
+    EXPECT_EQ(Outcomes(run, EveryField()),
               (std::vector<std::string>{c.versionEnd, "skipped", "skipped", "unchanged", "skipped", "skipped"}));
     std::this_thread::sleep_for(60ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Ends, PlanRunEnds,
+    Ends, PlanBatchEnds,
     ::testing::Values(EndCase{"Refused", {true, 3, false, {}}, false, false, "failed: the camera replied 3, not 1 or 2"},
                       EndCase{"NoLink", {false, {}, false, "Link IPC error"}, false, false, "failed: Link IPC error"},
                       EndCase{"NotBack", {true, 1, true, {}}, true, false, "not-back"},
@@ -175,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"KeptOld", {true, 1, true, {}}, false, false, "failed: the camera answers with version V1"}),
     [](const auto& test) { return std::string(test.param.name); });
 
-TEST(PlanRun, NothingToChangeSendsAndSearchesNothing)
+TEST(PlanBatch, NothingToChangeSendsAndSearchesNothing)
 {
     PlayedCameras cameras;
     CameraWork same = EveryField();
@@ -184,17 +189,18 @@ TEST(PlanRun, NothingToChangeSendsAndSearchesNothing)
     CameraWork missing;
     missing.mac = "000000000002";
     bool sent = false;
-    PlanRun run({same, missing}, Options(1s), cameras,
-                [&](const CameraWork&, PlanField, const std::string&, CancelToken&, const std::function<void(int)>&) {
-                    sent = true;
-                    return ActionResult{};
-                });
+    BatchRun run(PlanBatch({same, missing},
+                           [&](const CameraWork&, PlanField, const JobContext&, const std::string&) {
+                               sent = true;
+                               return StepResult{};
+                           }),
+                 Options(1s), cameras);
     run.start();
     ASSERT_TRUE(run.waitFor(2s));
     EXPECT_FALSE(sent);
     EXPECT_FALSE(run.sentAnything());
     EXPECT_EQ(cameras.searches, 0);
-    EXPECT_EQ(Outcomes(run), std::vector<std::string>(6, "unchanged"));
+    EXPECT_EQ(Outcomes(run, same), std::vector<std::string>(6, "unchanged"));
 }
 
 }  // namespace

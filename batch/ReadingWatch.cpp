@@ -1,8 +1,8 @@
-#include "fleet/ReadingWatch.h"
+#include "batch/ReadingWatch.h"
 
 #include "discovery/SearchExchange.h"
 
-namespace orvane::fleet {
+namespace orvane::batch {
 
 std::map<std::string, CameraReading> ReadingWatch::search()
 {
@@ -13,4 +13,4 @@ std::map<std::string, CameraReading> ReadingWatch::search()
     return seen;
 }
 
-}  // namespace orvane::fleet
+}  // namespace orvane::batch
