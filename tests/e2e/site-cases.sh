@@ -47,6 +47,30 @@ factory-reached-without-root)
   [ "$(cat "$work/assign.out")" = $'192.168.1.64\t020000000064\t10.77.0.50\tmoved' ] || fail "assign-ips: $(cat "$work/assign.out")"
   grep -q $'^[0-9]*\t10.77.0.50\t020000000064' "$work/after" || fail "not found at its new address: $(cat "$work/after")"
   ;;
+factory-apply)
+  # A plan reaches every camera a single command reaches: the factory camera
+  # on the camera switch from an operator's own account, the camera behind
+  # its absent gateway as root through a temporary address, which goes with
+  # the command. Every field is read back from the camera's answers.
+  r="restart-ms=600,settings=restart"
+  printf 'mac,ip,version,firmware,uid,x,y,keyid\n020000000064,,,,PLANUID0000000000064,64,4,\n' > "$work/own.csv"
+  printf 'mac,ip,version,firmware,uid,x,y,keyid\n020000000100,,,,PLANUID0000000000100,,,7\n' > "$work/root.csv"
+  chmod 644 "$work/own.csv" "$work/root.csv"
+  lan --topology factory --addresses 1 --sim "--camera ip=10.77.0.11,mac=020000000011 --camera ip=192.168.1.64,mac=020000000064,$r" \
+      --sim-gw "--camera ip=192.168.1.100,mac=020000000100,answer=broadcast,$r" -- bash -c '
+    out=$1; cli=$2; shift 2
+    "$@" "$cli" apply "$out/own.csv" --wait 8 > "$out/own.out" 2> "$out/own.err"
+    echo $? > "$out/own.rc"
+    "$cli" apply "$out/root.csv" --wait 8 > "$out/root.out" 2> "$out/root.err"
+    echo $? > "$out/root.rc"
+    ip -4 addr show dev "$ORVANE_CAMERA_IF" > "$out/addresses"
+  ' _ "$work" "$cli" "${unprivileged[@]}" || fail "test LAN failed"
+  [ "$(cat "$work/own.rc")" = 0 ] || fail "apply without root: $(cat "$work/own.err") $(cat "$work/own.out")"
+  [ "$(cut -f3,6 "$work/own.out" | tr '\n\t' ' =')" = "uid=applied x=applied y=applied " ] || fail "without root: $(cat "$work/own.out")"
+  [ "$(cat "$work/root.rc")" = 0 ] || fail "apply as root: $(cat "$work/root.err") $(cat "$work/root.out")"
+  [ "$(cut -f3,6 "$work/root.out" | tr '\n\t' ' =')" = "uid=applied keyid=applied " ] || fail "as root: $(cat "$work/root.out")"
+  ! grep -q '192.168.1' "$work/addresses" || fail "a temporary address was left: $(cat "$work/addresses")"
+  ;;
 routed-target)
   addresses=$(for i in $(seq 11 30); do printf '10.80.0.%d,' "$i"; done)
   head -c 20000 /dev/urandom > "$work/fw.br"

@@ -6,6 +6,7 @@
 
 #include "platform/TemporaryAddress.h"
 #include "tests/ui/ListCells.h"
+#include "ui/CBatchDlg.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"
 #include "ui/COrvaneDlg.h"
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -28,6 +31,22 @@ QString LogOf(const char* variable)
 {
     QFile log(qEnvironmentVariable(variable));
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(bytes);
+    return file.fileName();
+}
+
+bool NoAddressLeftOn(const QString& link)
+{
+    QProcess ip;
+    ip.start(QStringLiteral("ip"), {"-4", "addr", "show", "dev", link});
+    return ip.waitForFinished() && !ip.readAllStandardOutput().contains("192.168.1.");
 }
 
 }  // namespace
@@ -108,6 +127,62 @@ private slots:
             QSKIP("needs the helper (tests/ui/as-operator-with-helper.sh)");
         QVERIFY(!orvane::HasNetAdmin());
         setOnTheGatewayLessCamerasRow();
+    }
+
+    // As Set does: Update selected and Apply plan reach the camera behind its
+    // absent gateway through the helper.
+    void batchesWithoutThePrivilegeGoThroughTheHelper()
+    {
+        if (qEnvironmentVariable("ORVANE_LINK_ADDRESS_HELPER").isEmpty())
+            QSKIP("needs the helper (tests/ui/as-operator-with-helper.sh)");
+        QVERIFY(!orvane::HasNetAdmin());
+        window->OnSearch();
+        QTemporaryDir dir;
+        const QString firmware = WriteFile(dir, "fw.br", QByteArray(20000, 'f'));
+        {
+            CBatchDlg update(CBatchDlg::Work::Upgrade, {"192.168.1.100"}, firmware);
+            update.setWait(std::chrono::seconds(2));
+            QTRY_VERIFY_WITH_TIMEOUT(!update.running(), 30000);
+        }
+        const QRegularExpression uploaded(QStringLiteral("upload camera=192\\.168\\.1\\.100 conn=[0-9]+ kind=4 size=20000 "));
+        QVERIFY2(LogOf("ORVANE_SIM_LOG_GW").contains(uploaded), qPrintable(LogOf("ORVANE_SIM_LOG_GW")));
+        const QString plan = WriteFile(dir, "plan.csv", "mac,uid\n020000000100,ORVPLAN0000000000100\n");
+        {
+            CBatchDlg apply(CBatchDlg::Work::ApplyPlan, {}, plan);
+            apply.setWait(std::chrono::seconds(2));
+            QTRY_VERIFY_WITH_TIMEOUT(apply.applyButton()->isEnabled(), 10000);
+            apply.applyButton()->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!apply.running(), 30000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(LogOf("ORVANE_SIM_LOG_GW").contains(QStringLiteral("text=#3&4&ORVPLAN0000000000100#")), 5000);
+        QVERIFY2(NoAddressLeftOn(qEnvironmentVariable("ORVANE_CAMERA_IF")), "a temporary address was left");
+    }
+
+    // Without the helper the upload cannot connect: its own box, then the
+    // line on what to do, as after a Set.
+    void failedUploadShowsTheAdvice()
+    {
+        const QByteArray helper = qgetenv("ORVANE_LINK_ADDRESS_HELPER");
+        if (helper.isEmpty())
+            QSKIP("runs as an operator's own account (tests/ui/as-operator-with-helper.sh)");
+        qunsetenv("ORVANE_LINK_ADDRESS_HELPER");
+        orvane::ProtocolTiming quick = QuickWindowTestTiming();
+        quick.connectBound_ms = 1500;
+        const orvane::ScopedProtocolTiming timing(quick);
+        window->OnSearch();
+        const int row = static_cast<int>(Column(window->listView(), 1).indexOf(QStringLiteral("192.168.1.100")));
+        QVERIFY(row >= 0);
+        QTemporaryDir dir;
+        const QString firmware = WriteFile(dir, "fw.br", QByteArray(20000, 'f'));
+        window->setFileChooser([&](QWidget*, const QString&) { return firmware; });
+        RightClickRowAndChoose(*driver, window->listView(), row, QStringLiteral("Update"));
+        qputenv("ORVANE_LINK_ADDRESS_HELPER", helper);
+        const QStringList boxes = driver->boxTexts();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0], QStringLiteral("Link IPC error"));  // a kind 4 upload
+        QVERIFY2(boxes[1].startsWith(QStringLiteral("camera 192.168.1.100 was heard on ")) &&
+                     boxes[1].contains(QStringLiteral("run as root (sudo)")),
+                 qPrintable(boxes[1]));
     }
 
 private:
