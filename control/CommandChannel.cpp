@@ -1,7 +1,7 @@
 #include "control/CommandChannel.h"
 
 #include "platform/ConnectLink.h"
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 // The command channel: one TCP connection to the camera's command port per
 // operation, opened here and closed by the operation when it ends.
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 namespace orvane {
 

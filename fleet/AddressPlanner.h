@@ -6,7 +6,7 @@
 // interface is refused before anything is sent.
 
 #include "fleet/FleetCamera.h"
-#include "platform/NetworkInterfaces.h"
+#include "net/NetworkInterfaces.h"
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,8 @@
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
 #include "control/SettingCommands.h"
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
 
 namespace orvane::fleet {
 namespace {

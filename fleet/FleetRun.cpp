@@ -1,6 +1,6 @@
 #include "fleet/FleetRun.h"
 
-#include "platform/CameraRoute.h"
+#include "net/CameraRoute.h"
 
 #include <algorithm>
 #include <utility>

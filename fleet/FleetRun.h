@@ -8,7 +8,7 @@
 #include "fleet/Comeback.h"
 #include "fleet/FleetCamera.h"
 #include "fleet/ReturnWatch.h"
-#include "platform/CancelToken.h"
+#include "process/CancelToken.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -11,7 +11,7 @@
 #include "fleet/PlanSteps.h"
 #include "fleet/ReadingWatch.h"
 #include "fleet/SitePlan.h"
-#include "platform/CancelToken.h"
+#include "process/CancelToken.h"
 
 #include <chrono>
 #include <condition_variable>

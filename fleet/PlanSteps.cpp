@@ -3,7 +3,7 @@
 #include "control/SettingCommands.h"
 #include "fleet/FleetActions.h"
 #include "platform/JobScope.h"
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 namespace orvane::fleet {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "control/SettingCommands.h"
 #include "control/SettingFields.h"
-#include "platform/Text.h"
+#include "process/Text.h"
 #include "ui/IpAddressCtrl.h"
 #include "ui/WindowMessage.h"
 

@@ -5,8 +5,8 @@
 
 #include "app/cli/CliCommands.h"
 
-#include "platform/CameraRoute.h"
-#include "platform/NetworkInterfaces.h"
+#include "net/CameraRoute.h"
+#include "net/NetworkInterfaces.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>

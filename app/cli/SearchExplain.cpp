@@ -1,9 +1,9 @@
 #include "app/cli/SearchExplain.h"
 
 #include "discovery/SearchAnswer.h"
-#include "platform/FirewallConfig.h"
-#include "platform/NetworkInterfaces.h"
-#include "platform/SearchDiagnosis.h"
+#include "diagnosis/FirewallConfig.h"
+#include "net/NetworkInterfaces.h"
+#include "diagnosis/SearchDiagnosis.h"
 
 #include <arpa/inet.h>
 

@@ -5,7 +5,7 @@
 
 #include "control/SettingCommands.h"
 #include "control/SettingFields.h"
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 #include <cstdio>
 

@@ -16,9 +16,9 @@
 // address is in use (a host answers for it, or the link has it already);
 // anything but 0 comes with one line on stderr.
 
-#include "platform/HelperAddressChanger.h"
-#include "platform/NetlinkAddressChanger.h"
-#include "platform/TemporaryAddress.h"
+#include "net/HelperAddressChanger.h"
+#include "net/NetlinkAddressChanger.h"
+#include "net/TemporaryAddress.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>

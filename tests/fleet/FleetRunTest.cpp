@@ -6,7 +6,7 @@
 
 #include "discovery/SearchExchange.h"
 #include "platform/JobScope.h"
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 #include <gtest/gtest.h>
 

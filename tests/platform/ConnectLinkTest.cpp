@@ -6,7 +6,7 @@
 
 #include "control/CommandChannel.h"
 #include "platform/ConnectLink.h"
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
 #include "tools/ipc-sim/LinkAddress.h"
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

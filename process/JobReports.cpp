@@ -1,0 +1,23 @@
+#include "process/JobReports.h"
+
+#include "platform/JobScope.h"
+
+#include <atomic>
+
+namespace orvane {
+namespace {
+std::atomic<JobReportSink*> installedSink{nullptr};
+}  // namespace
+
+JobReportSink* InstallJobReportSink(JobReportSink* sink) { return installedSink.exchange(sink); }
+
+JobReportSink* InstalledJobReportSink() { return installedSink.load(); }
+
+bool ReportJob(const JobReport& report)
+{
+    const JobScope* scope = CurrentJobScope();
+    JobReportSink* sink = scope != nullptr ? scope->reports : installedSink.load();
+    return sink != nullptr && sink->deliver(report);
+}
+
+}  // namespace orvane
