@@ -1,5 +1,6 @@
 #include "net/HelperAddressChanger.h"
 
+#include "net/IPv4.h"
 #include "process/ChildProcess.h"
 
 #include <unistd.h>
@@ -15,14 +16,6 @@ constexpr const char* kPkexec = "/usr/bin/pkexec";
 // allowed (126), or no authentication could happen (127).
 constexpr int kPkexecNotAuthorized = 126;
 constexpr int kPkexecNoAuthentication = 127;
-
-std::string DottedQuad(uint32_t address)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 255u, (address >> 8) & 255u,
-                  address & 255u);
-    return text;
-}
 
 // The helper's one line, without its name and the line's end.
 std::string OneLine(const std::string& text)
@@ -55,17 +48,17 @@ HelperAddressChanger::HelperAddressChanger(std::vector<std::string> launcher, bo
 
 AddressChange HelperAddressChanger::add(const std::string& link, uint32_t address, int lifetime_s)
 {
-    return run({"add", link, DottedQuad(address), std::to_string(lifetime_s)});
+    return run({"add", link, FormatIPv4(address), std::to_string(lifetime_s)});
 }
 
 AddressChange HelperAddressChanger::renew(const std::string& link, uint32_t address, int lifetime_s)
 {
-    return run({"renew", link, DottedQuad(address), std::to_string(lifetime_s)});
+    return run({"renew", link, FormatIPv4(address), std::to_string(lifetime_s)});
 }
 
 AddressChange HelperAddressChanger::remove(const std::string& link, uint32_t address)
 {
-    return run({"remove", link, DottedQuad(address)});
+    return run({"remove", link, FormatIPv4(address)});
 }
 
 AddressChange HelperAddressChanger::run(std::vector<std::string> arguments) const

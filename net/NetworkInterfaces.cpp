@@ -98,6 +98,12 @@ bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets)
     return std::any_of(subnets.begin(), subnets.end(), [address](const OwnSubnet& s) { return s.holds(address); });
 }
 
+bool OnLinkSubnet(const std::vector<OwnSubnet>& subnets, const std::string& link, uint32_t address)
+{
+    return std::any_of(subnets.begin(), subnets.end(),
+                       [&](const OwnSubnet& s) { return s.interfaceName == link && s.holds(address); });
+}
+
 std::string RoutedInterface(const std::string& routeTable, uint32_t address)
 {
     std::istringstream lines(routeTable);
@@ -115,7 +121,7 @@ std::string RoutedInterface(const std::string& routeTable, uint32_t address)
         const uint32_t net = ntohl(static_cast<uint32_t>(std::stoul(destination, nullptr, 16)));
         const uint32_t netmask = ntohl(static_cast<uint32_t>(std::stoul(mask, nullptr, 16)));
         const bool up = std::stoul(flags, nullptr, 16) & 1u;  // RTF_UP
-        const int prefix = __builtin_popcount(netmask);
+        const int prefix = IPv4Subnet{net, netmask}.prefix();
         const long cost = std::stol(metric);
         if (!up || (address & netmask) != net)
             continue;

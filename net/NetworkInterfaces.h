@@ -3,6 +3,8 @@
 // of the interface the routing table picks (and nowhere without a default
 // route), so a search names every interface itself.
 
+#include "net/IPv4.h"
+
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -37,12 +39,15 @@ struct OwnSubnet {
     std::string interfaceName;
     uint32_t address = 0;  // host byte order
     uint32_t netmask = 0;
-    bool holds(uint32_t other) const { return (other & netmask) == (address & netmask); }
+    bool holds(uint32_t other) const { return IPv4Subnet{address, netmask}.holds(other); }
 };
 std::vector<OwnSubnet> ListOwnSubnets();
 
 // Whether address (host byte order) lies in one of the subnets.
 bool OnOwnSubnet(uint32_t address, const std::vector<OwnSubnet>& subnets);
+// Whether address lies in one of the subnets of the link named link: a
+// camera there is reached without a temporary address.
+bool OnLinkSubnet(const std::vector<OwnSubnet>& subnets, const std::string& link, uint32_t address);
 
 // The interface the main routing table sends address (host byte order) out
 // of, by the longest matching prefix; empty when no route holds it.
