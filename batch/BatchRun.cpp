@@ -1,6 +1,6 @@
 #include "batch/BatchRun.h"
 
-#include "platform/JobReports.h"
+#include "process/JobReports.h"
 
 #include <algorithm>
 #include <utility>

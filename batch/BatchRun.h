@@ -9,8 +9,8 @@
 #include "batch/BatchCamera.h"
 #include "batch/CameraQueue.h"
 #include "batch/ReadingWatch.h"
-#include "platform/CameraRoute.h"
-#include "platform/CancelToken.h"
+#include "net/CameraRoute.h"
+#include "process/CancelToken.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -4,7 +4,7 @@
 // when the first picture was shown.
 //   preview_bench ADDRESS STREAM X Y WIDTH HEIGHT
 
-#include "platform/SharedLibrary.h"
+#include "registry/SharedLibrary.h"
 #include "preview/PluginInterface.h"
 #include "vidra/VidraApi.h"
 

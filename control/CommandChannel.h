@@ -3,7 +3,7 @@
 // operation, opened here and closed by the operation when it ends.
 
 #include "job/JobContext.h"
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 namespace orvane {
 

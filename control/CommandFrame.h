@@ -4,7 +4,7 @@
 // delimits frames by size alone, so there is no length field and no other
 // frame size.
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 
 #include <array>
 #include <cstddef>

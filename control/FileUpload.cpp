@@ -4,10 +4,10 @@
 #include "control/CommandFrame.h"
 #include "control/FileDigest.h"
 #include "control/OpenFile.h"
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
-#include "platform/ProtocolTiming.h"
-#include "platform/Text.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
+#include "process/ProtocolTiming.h"
+#include "process/Text.h"
 
 #include <sys/stat.h>
 

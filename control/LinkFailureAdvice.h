@@ -5,7 +5,7 @@
 // it wraps and keeps the advice once a connection failed. Worker threads
 // tell it while the window reads it, so it is guarded.
 
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 #include <mutex>
 #include <string>

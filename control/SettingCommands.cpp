@@ -2,7 +2,7 @@
 
 #include "control/CommandChannel.h"
 #include "control/CommandFrame.h"
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 #include <chrono>
 #include <cstring>

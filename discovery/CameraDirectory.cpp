@@ -1,7 +1,7 @@
 #include "discovery/CameraDirectory.h"
 
-#include "platform/MainThread.h"
-#include "platform/Text.h"
+#include "process/MainThread.h"
+#include "process/Text.h"
 
 #include <cstring>
 

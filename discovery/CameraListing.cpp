@@ -1,6 +1,6 @@
 #include "discovery/CameraListing.h"
 
-#include "platform/Text.h"
+#include "process/Text.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #include "discovery/SearchAnswer.h"
 
-#include "platform/Text.h"
+#include "process/Text.h"
 
 #include <arpa/inet.h>
 

@@ -1,8 +1,8 @@
 #include "discovery/SearchExchange.h"
 
 #include "discovery/SearchAnswer.h"
-#include "platform/JobReports.h"
-#include "platform/ProtocolTiming.h"
+#include "process/JobReports.h"
+#include "process/ProtocolTiming.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>

@@ -20,8 +20,8 @@
 
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchTarget.h"
-#include "platform/NetworkInterfaces.h"
-#include "platform/Socket.h"
+#include "net/NetworkInterfaces.h"
+#include "net/Socket.h"
 
 #include <cstdint>
 #include <mutex>

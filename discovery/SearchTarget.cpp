@@ -1,14 +1,11 @@
 #include "discovery/SearchTarget.h"
 
-#include <arpa/inet.h>
+#include "net/IPv4.h"
 
 #include <cctype>
-#include <cstdio>
 
 namespace orvane {
 namespace {
-
-uint32_t MaskOf(int prefix) { return prefix == 0 ? 0 : ~uint32_t{0} << (32 - prefix); }
 
 std::string Trimmed(const std::string& text)
 {
@@ -39,9 +36,9 @@ bool ParseSearchTarget(const std::string& text, SearchTarget& target, std::strin
 {
     const size_t slash = text.find('/');
     const std::string address = text.substr(0, slash);
-    in_addr parsed{};
-    // inet_pton takes only the four-part dotted form, never "10.1" or hex.
-    if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+    uint32_t parsed = 0;
+    // Only the four-part dotted form, as inet_pton takes it, never "10.1" or hex.
+    if (!ParseIPv4(address.c_str(), parsed)) {
         why = "'" + text + "' is not an IPv4 address or ADDRESS/PREFIX";
         return false;
     }
@@ -54,7 +51,7 @@ bool ParseSearchTarget(const std::string& text, SearchTarget& target, std::strin
         why = "'" + text + "': the prefix must be /" + std::to_string(kWidestTargetPrefix) + " to /32";
         return false;
     }
-    target.address = ntohl(parsed.s_addr);
+    target.address = parsed;
     target.prefix = prefix;
     return true;
 }
@@ -84,29 +81,9 @@ bool ParseSearchTargets(const std::string& text, std::vector<SearchTarget>& targ
 
 std::vector<uint32_t> TargetHosts(const SearchTarget& target)
 {
-    const uint32_t mask = MaskOf(target.prefix);
-    const uint32_t network = target.address & mask;
-    const uint32_t broadcast = network | ~mask;
-    if (target.prefix >= 31) {
-        std::vector<uint32_t> hosts;
-        for (uint64_t a = network; a <= broadcast; ++a)
-            hosts.push_back(static_cast<uint32_t>(a));
-        return hosts;
-    }
-    std::vector<uint32_t> hosts;
-    hosts.reserve(broadcast - network - 1);
-    for (uint32_t a = network + 1; a < broadcast; ++a)
-        hosts.push_back(a);
-    return hosts;
+    return IPv4Subnet::WithPrefix(target.address, target.prefix).hosts();
 }
 
-std::string DescribeTarget(const SearchTarget& target)
-{
-    const uint32_t network = target.address & MaskOf(target.prefix);
-    char text[24];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u/%d", network >> 24, (network >> 16) & 255u, (network >> 8) & 255u,
-                  network & 255u, target.prefix);
-    return text;
-}
+std::string DescribeTarget(const SearchTarget& target) { return IPv4Subnet::WithPrefix(target.address, target.prefix).text(); }
 
 }  // namespace orvane

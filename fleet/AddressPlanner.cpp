@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <cstdio>
 
 namespace orvane::fleet {
 namespace {
@@ -19,9 +18,8 @@ struct Subnet {
 
 Subnet SubnetOf(const NetworkInterface& i)
 {
-    const uint32_t address = ntohl(i.address.s_addr);
-    const uint32_t mask = ntohl(i.netmask.s_addr);
-    return {address & mask, (address & mask) | ~mask, true};
+    const IPv4Subnet subnet{ntohl(i.address.s_addr), ntohl(i.netmask.s_addr)};
+    return {subnet.network(), subnet.broadcast(), true};
 }
 
 Subnet SubnetHolding(uint32_t address, const std::vector<NetworkInterface>& interfaces)
@@ -77,7 +75,7 @@ AddressPlan Refuse(std::string why)
 AddressPlan PlanAddresses(const AddressPlanInput& input)
 {
     uint32_t next = 0;
-    if (!ParseIPv4(input.first, next))
+    if (!ParseIPv4(input.first, next, LeadingZeros::Decimal))
         return Refuse("'" + input.first + "' is not an IPv4 address");
     const Subnet range = SubnetHolding(next, input.interfaces);
     if (!range.known)
@@ -142,31 +140,6 @@ AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetC
     }
     plan.cameras = std::move(planned);
     return plan;
-}
-
-bool ParseIPv4(const std::string& text, uint32_t& address)
-{
-    unsigned parts[4];
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) != 4)
-        return false;
-    if (text.find_first_not_of("0123456789.") != std::string::npos)
-        return false;
-    address = 0;
-    for (unsigned part : parts) {
-        if (part > 255)
-            return false;
-        address = address << 8 | part;
-    }
-    return true;
-}
-
-std::string FormatIPv4(uint32_t address)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, address >> 16 & 255, address >> 8 & 255,
-                  address & 255);
-    return text;
 }
 
 }  // namespace orvane::fleet

@@ -6,7 +6,8 @@
 // interface is refused before anything is sent.
 
 #include "fleet/FleetCamera.h"
-#include "platform/NetworkInterfaces.h"
+#include "net/IPv4.h"
+#include "net/NetworkInterfaces.h"
 
 #include <cstdint>
 #include <string>
@@ -41,10 +42,5 @@ AddressPlan PlanChosenCameras(const std::string& first, const std::vector<FleetC
 // another camera answers from, the network or broadcast address of the link
 // the camera was heard on, or outside that link's subnet. Empty when it may.
 std::string WhyNotAddress(uint32_t address, const FleetCamera& camera, const AddressPlanInput& input);
-
-// Dotted decimal to a host-order number; false for anything that is not
-// four decimal parts of 0 to 255.
-bool ParseIPv4(const std::string& text, uint32_t& address);
-std::string FormatIPv4(uint32_t address);
 
 }  // namespace orvane::fleet

@@ -114,7 +114,7 @@ private:
         switch (column) {
         case Column::Ip: {
             uint32_t address = 0;
-            if (!ParseIPv4(cell, address))
+            if (!ParseIPv4(cell, address, LeadingZeros::Decimal))
                 problem(row.line, "ip '" + cell + "' is not an IPv4 address");
             row.ip = cell;
             break;

@@ -93,7 +93,7 @@ private:
     void checkAddress(const PlanRow& row, const CameraReading* now)
     {
         uint32_t address = 0;
-        if (!row.ip || !ParseIPv4(*row.ip, address) || (now && now->ip == *row.ip))
+        if (!row.ip || !ParseIPv4(*row.ip, address, LeadingZeros::Decimal) || (now && now->ip == *row.ip))
             return;
         FleetCamera camera;
         camera.mac = row.mac;
@@ -135,7 +135,7 @@ CheckedPlan CheckPlan(const PlanFile& file, const SiteView& site)
 uint32_t AddressSortKey(const std::string& ip)
 {
     uint32_t address = 0;
-    return ParseIPv4(ip, address) ? address : 0;
+    return ParseIPv4(ip, address, LeadingZeros::Decimal) ? address : 0;
 }
 
 }  // namespace orvane::fleet

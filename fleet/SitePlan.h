@@ -6,7 +6,7 @@
 
 #include "batch/CameraReading.h"
 #include "fleet/PlanFile.h"
-#include "platform/NetworkInterfaces.h"
+#include "net/NetworkInterfaces.h"
 
 #include <cstdint>
 #include <map>

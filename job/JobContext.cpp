@@ -1,7 +1,7 @@
 #include "job/JobContext.h"
 
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
 
 #include <utility>
 

@@ -4,7 +4,7 @@
 // to its camera. Many jobs can then run at once, each told apart, with no
 // state hidden in the thread that runs them.
 
-#include "platform/CameraPath.h"
+#include "net/CameraPath.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #include "preview/CTarnFFMpeg.h"
 
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 #include "preview/PluginInterface.h"
 
 #include <QRect>

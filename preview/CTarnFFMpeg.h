@@ -4,7 +4,7 @@
 // it, and calls its two members by dispatch identifier. Every call is a
 // no-op while no control exists; no call's outcome is looked at.
 
-#include "platform/SharedLibrary.h"
+#include "registry/SharedLibrary.h"
 #include "vidra/VidraApi.h"
 
 #include <QPointer>

@@ -4,7 +4,7 @@
 // called, with one line on stderr naming the library and both versions.
 // The window's video control and Reg Activex ask the same question.
 
-#include "platform/SharedLibrary.h"
+#include "registry/SharedLibrary.h"
 #include "vidra/VidraApi.h"
 
 namespace orvane {

@@ -1,8 +1,8 @@
 #include "preview/PluginRegistration.h"
 
-#include "platform/ClassRegistry.h"
-#include "platform/SharedLibrary.h"
-#include "platform/UniqueFd.h"
+#include "registry/ClassRegistry.h"
+#include "registry/SharedLibrary.h"
+#include "process/UniqueFd.h"
 #include "preview/PluginInterface.h"
 
 #include <fcntl.h>

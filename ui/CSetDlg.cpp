@@ -4,7 +4,8 @@
 
 #include "control/SettingCommands.h"
 #include "control/SettingFields.h"
-#include "platform/Text.h"
+#include "net/IPv4.h"
+#include "process/Text.h"
 #include "ui/IpAddressCtrl.h"
 #include "ui/WindowMessage.h"
 
@@ -112,10 +113,7 @@ void CSetDlg::readAddressIntoIpText()
 {
     quint32 address = 0;
     ui_->addressEdit->address(address);
-    char dotted[orvane::kMaxAddressText + 1];
-    std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", (address >> 24) & 0xffu, (address >> 16) & 0xffu,
-                  (address >> 8) & 0xffu, address & 0xffu);
-    ipText = dotted;
+    ipText = orvane::FormatIPv4(address);
 }
 
 void CSetDlg::OnSetIp()

@@ -6,7 +6,7 @@
 // the job runs, and Escape and the close box do nothing.
 
 #include "discovery/SearchExchange.h"
-#include "platform/JobReport.h"
+#include "process/JobReport.h"
 
 #include <QDialog>
 

@@ -1,5 +1,7 @@
 #include "ui/IpAddressCtrl.h"
 
+#include "net/IPv4.h"
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,13 +18,6 @@ namespace {
 
 constexpr int kMaxDigits = 3;
 constexpr int kMaxValue = 255;
-
-bool IsDecimalDigit(QChar c)
-{
-    // QChar::isDigit would also let through digits of other scripts, which
-    // toInt does not read.
-    return c >= u'0' && c <= u'9';
-}
 
 }  // namespace
 
@@ -130,21 +125,15 @@ QString IpAddressCtrl::text() const
 
 bool IpAddressCtrl::setText(const QString& dotted)
 {
-    const QStringList parts = dotted.split(QLatin1Char('.'));
-    if (parts.size() != kFieldCount)
+    // Decimal even with a leading zero, as the field would show it; this is
+    // not inet_addr, which would read 010 as octal. Digits of other scripts
+    // are refused: they are no bytes of '0' to '9' in UTF-8.
+    uint32_t address = 0;
+    if (!orvane::ParseIPv4(dotted.toStdString(), address, orvane::LeadingZeros::Decimal))
         return false;
     std::array<QString, kFieldCount> texts;
-    for (int i = 0; i < kFieldCount; ++i) {
-        const QString& part = parts[i];
-        if (part.isEmpty() || part.size() > kMaxDigits || !std::all_of(part.begin(), part.end(), IsDecimalDigit))
-            return false;
-        // Decimal even with a leading zero, as the field would show it; this
-        // is not inet_addr, which would read 010 as octal.
-        const int value = part.toInt();
-        if (value > kMaxValue)
-            return false;
-        texts[i] = QString::number(value);
-    }
+    for (int i = 0; i < kFieldCount; ++i)
+        texts[i] = QString::number((address >> (8 * (kFieldCount - 1 - i))) & 255u);
     writeFields(texts);
     return true;
 }

@@ -6,7 +6,7 @@
 // built on a worker and read on the user-interface thread, by the window or
 // by any event filter, so the reads mark the hand-off themselves.
 
-#include "platform/ThreadHandoff.h"
+#include "process/ThreadHandoff.h"
 
 #include <QEvent>
 

@@ -4,7 +4,7 @@
 // wParam and lParam they have always carried, how each is delivered, and the
 // progress window's reading of them. Nothing outside ui/ sees it.
 
-#include "platform/JobReport.h"
+#include "process/JobReport.h"
 
 #include <cstddef>
 

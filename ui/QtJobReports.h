@@ -4,7 +4,7 @@
 // call returns (a direct call on the user-interface thread, a queued event
 // and a wait from any other); a posted one is queued.
 
-#include "platform/JobReports.h"
+#include "process/JobReports.h"
 #include "ui/JobReportWire.h"
 
 class QtJobReports : public orvane::JobReportSink {

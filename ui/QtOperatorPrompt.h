@@ -3,7 +3,7 @@
 // OK button, shown on the user-interface thread. A worker that calls it waits
 // there until the operator has pressed OK.
 
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #include "vidra/DecodeSession.h"
 
-#include "platform/ThreadHandoff.h"
+#include "process/ThreadHandoff.h"
 
 #include <QCoreApplication>
 #include <QEvent>

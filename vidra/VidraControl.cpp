@@ -1,6 +1,6 @@
 #include "vidra/VidraControl.h"
 
-#include "platform/ThreadHandoff.h"
+#include "process/ThreadHandoff.h"
 
 #include "vidra/LoginStore.h"
 #include "vidra/StreamDecoder.h"

@@ -9,7 +9,7 @@
 //   CLSID\{control}\ProgID                = "Vidra.TarnFFMpeg.1"
 //   CLSID\{server}\InprocServer32         = this library's absolute path
 
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 #include "vidra/VidraApi.h"
 
 #include <dlfcn.h>

@@ -5,10 +5,10 @@
 
 #include "app/cli/CliCommands.h"
 
-#include "platform/CameraRoute.h"
-#include "platform/NetworkInterfaces.h"
+#include "net/CameraRoute.h"
+#include "net/IPv4.h"
+#include "net/NetworkInterfaces.h"
 
-#include <arpa/inet.h>
 #include <net/if.h>
 
 #include <cstdio>
@@ -32,8 +32,8 @@ std::string HeardOn(const std::string& camera)
 
 std::string LinkFor(const std::string& camera)
 {
-    in_addr address{};
-    if (::inet_pton(AF_INET, camera.c_str(), &address) != 1 || OnOwnSubnet(ntohl(address.s_addr), ListOwnSubnets()))
+    uint32_t address = 0;
+    if (!ParseIPv4(camera.c_str(), address) || OnOwnSubnet(address, ListOwnSubnets()))
         return {};
     const std::string link = HeardOn(camera);
     if (!link.empty())

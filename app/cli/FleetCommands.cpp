@@ -35,7 +35,7 @@ bool CheckTargets(const FleetOptions& options)
     }
     for (const std::string& camera : options.cameras) {
         uint32_t address = 0;
-        if (!IsMacField(camera.c_str()) && !fleet::ParseIPv4(camera, address)) {
+        if (!IsMacField(camera.c_str()) && !ParseIPv4(camera, address, LeadingZeros::Decimal)) {
             std::fprintf(stderr, "orvane-cli: '%s' is neither an IPv4 address nor a MAC of 12 hexadecimal digits\n",
                          camera.c_str());
             return false;
@@ -47,7 +47,7 @@ bool CheckTargets(const FleetOptions& options)
 uint32_t SortKey(const std::string& ip)
 {
     uint32_t address = 0;
-    return fleet::ParseIPv4(ip, address) ? address : 0;
+    return ParseIPv4(ip, address, LeadingZeros::Decimal) ? address : 0;
 }
 
 // Runs the batch until it ends or Ctrl-C stops it; true when interrupted.
@@ -185,7 +185,7 @@ int RunAssignIps(const std::string& first, const FleetOptions& options, bool dry
     uint32_t firstAddress = 0;
     if (!CheckTargets(options))
         return kExitUsage;
-    if (!fleet::ParseIPv4(first, firstAddress)) {
+    if (!ParseIPv4(first, firstAddress, LeadingZeros::Decimal)) {
         std::fprintf(stderr, "orvane-cli: '%s' is not an IPv4 address\n", first.c_str());
         return kExitUsage;
     }

@@ -5,9 +5,9 @@
 #include "discovery/CameraListing.h"
 #include "discovery/SearchAnswer.h"
 #include "discovery/SearchExchange.h"
-#include "platform/AnswerTap.h"
-#include "platform/NetworkInterfaces.h"
-#include "platform/ProtocolTiming.h"
+#include "diagnosis/AnswerTap.h"
+#include "net/NetworkInterfaces.h"
+#include "process/ProtocolTiming.h"
 
 #include <cstdio>
 #include <cstring>

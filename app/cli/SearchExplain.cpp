@@ -1,9 +1,10 @@
 #include "app/cli/SearchExplain.h"
 
 #include "discovery/SearchAnswer.h"
-#include "platform/FirewallConfig.h"
-#include "platform/NetworkInterfaces.h"
-#include "platform/SearchDiagnosis.h"
+#include "diagnosis/FirewallConfig.h"
+#include "net/IPv4.h"
+#include "net/NetworkInterfaces.h"
+#include "diagnosis/SearchDiagnosis.h"
 
 #include <arpa/inet.h>
 
@@ -16,24 +17,12 @@ namespace {
 
 using nlohmann::json;
 
-std::string Dotted(uint32_t hostOrder)
-{
-    in_addr a{};
-    a.s_addr = htonl(hostOrder);
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
-}
-
-int PrefixOf(uint32_t netmask) { return __builtin_popcount(netmask); }
-
 json InterfaceUsed(const InterfaceReport& i)
 {
-    const uint32_t address = ntohl(i.address.s_addr);
-    const uint32_t mask = ntohl(i.netmask.s_addr);
+    const IPv4Subnet subnet{ntohl(i.address.s_addr), ntohl(i.netmask.s_addr)};
     json used{{"name", i.name}, {"answers", i.answers}};
     if (i.broadcast) {
-        used["address"] = Dotted(address) + "/" + std::to_string(PrefixOf(mask));
+        used["address"] = FormatIPv4(subnet.address) + "/" + std::to_string(subnet.prefix());
         used["request"] = i.error == 0 ? "sent" : std::strerror(i.error);
     } else {
         used["request"] = "not sent here";
@@ -50,13 +39,10 @@ json ForeignCameras(const SearchResult& result)
     const std::vector<OwnSubnet> subnets = ListOwnSubnets();
     json foreign = json::array();
     for (const CameraRecord* r = result.cameras.head(); r; r = r->next.get()) {
-        in_addr a{};
-        if (::inet_pton(AF_INET, r->ip, &a) != 1)
+        uint32_t a = 0;
+        if (!ParseIPv4(r->ip, a))
             continue;
-        bool onLink = false;
-        for (const OwnSubnet& s : subnets)
-            onLink = onLink || (s.interfaceName == r->interfaceName && s.holds(ntohl(a.s_addr)));
-        if (!onLink)
+        if (!OnLinkSubnet(subnets, r->interfaceName, a))
             foreign.push_back({{"ip", r->ip}, {"mac", r->mac}, {"interface", r->interfaceName}});
     }
     return foreign;
@@ -74,12 +60,6 @@ json OtherFirewalls()
             found.push_back({{"firewall", f->firewall}, {"drops", f->drops}, {"why", f->why}});
     }
     return found;
-}
-
-bool OnLinkSubnet(const std::vector<OwnSubnet>& subnets, const std::string& link, uint32_t address)
-{
-    return std::any_of(subnets.begin(), subnets.end(),
-                       [&](const OwnSubnet& s) { return s.interfaceName == link && s.holds(address); });
 }
 
 // Why an answer that reached the machine did not reach the search, when this machine says.
@@ -102,7 +82,7 @@ json MissedAnswers(const SearchResult& result, const std::vector<TappedDatagram>
     const std::vector<OwnSubnet> subnets = ListOwnSubnets();
     json missed = json::array();
     for (const TappedDatagram& d : tapped) {
-        const std::string ip = Dotted(d.source);
+        const std::string ip = FormatIPv4(d.source);
         bool listed = false;
         for (const CameraRecord* r = result.cameras.head(); r; r = r->next.get())
             listed = listed || ip == r->ip;

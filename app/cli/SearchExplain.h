@@ -5,7 +5,7 @@
 // on port 10088, a firewall rule, a strict reverse-path filter).
 
 #include "discovery/SearchExchange.h"
-#include "platform/AnswerTap.h"
+#include "diagnosis/AnswerTap.h"
 
 #include <nlohmann/json.hpp>
 

@@ -5,8 +5,8 @@
 
 #include "control/FileUpload.h"
 #include "control/FirmwareKind.h"
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
 
 #include <atomic>
 #include <cstdio>

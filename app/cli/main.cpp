@@ -3,8 +3,8 @@
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/MediaCommands.h"
-#include "platform/OperatorPrompt.h"
-#include "platform/StderrPrompt.h"
+#include "process/OperatorPrompt.h"
+#include "process/StderrPrompt.h"
 
 #include <CLI/CLI.hpp>
 

@@ -16,11 +16,11 @@
 // address is in use (a host answers for it, or the link has it already);
 // anything but 0 comes with one line on stderr.
 
-#include "platform/HelperAddressChanger.h"
-#include "platform/NetlinkAddressChanger.h"
-#include "platform/TemporaryAddress.h"
+#include "net/HelperAddressChanger.h"
+#include "net/IPv4.h"
+#include "net/NetlinkAddressChanger.h"
+#include "net/TemporaryAddress.h"
 
-#include <arpa/inet.h>
 #include <net/if.h>
 
 #include <cstdint>
@@ -83,12 +83,12 @@ std::optional<Request> ReadRequest(int argc, char** argv, int& refused)
         refused = Refuse("no interface named '" + request.link + "'");
         return std::nullopt;
     }
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, argv[3], &parsed) != 1 || !IsPrivate(ntohl(parsed.s_addr))) {
+    uint32_t parsed = 0;
+    if (!orvane::ParseIPv4(argv[3], parsed) || !IsPrivate(parsed)) {
         refused = Refuse(std::string("'") + argv[3] + "' is not a private IPv4 address");
         return std::nullopt;
     }
-    request.address = ntohl(parsed.s_addr);
+    request.address = parsed;
     if (withLifetime) {
         const std::optional<int> lifetime = ReadLifetime(argv[4]);
         if (!lifetime) {

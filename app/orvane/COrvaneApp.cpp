@@ -1,7 +1,7 @@
 #include "app/orvane/COrvaneApp.h"
 
 #include "app/orvane/CommandLineInfo.h"
-#include "platform/OperatorPrompt.h"
+#include "process/OperatorPrompt.h"
 #include "preview/PluginRegistration.h"
 #include "ui/COrvaneDlg.h"
 

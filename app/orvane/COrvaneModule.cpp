@@ -1,6 +1,6 @@
 #include "app/orvane/COrvaneModule.h"
 
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 
 #include <string>
 

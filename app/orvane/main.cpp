@@ -6,9 +6,9 @@
 // or the plug-in check, still ends as it should.
 
 #include "app/orvane/COrvaneApp.h"
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
-#include "platform/StderrPrompt.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
+#include "process/StderrPrompt.h"
 #include "ui/QtJobReports.h"
 #include "ui/QtOperatorPrompt.h"
 #include "ui/Resources.h"

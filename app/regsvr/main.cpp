@@ -9,8 +9,8 @@
 // for root, as an administrator's registration on the original platform is
 // machine-wide, the user's own for anyone else; --system and --user choose.
 
-#include "platform/ClassRegistry.h"
-#include "platform/SharedLibrary.h"
+#include "registry/ClassRegistry.h"
+#include "registry/SharedLibrary.h"
 #include "vidra/VidraApi.h"
 
 #include <cstdint>

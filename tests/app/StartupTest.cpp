@@ -6,7 +6,7 @@
 #include "app/orvane/COrvaneApp.h"
 #include "app/orvane/COrvaneModule.h"
 #include "app/orvane/CommandLineInfo.h"
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/PluginTestSupport.h"
 #include "tests/ui/UiTestSetup.h"

@@ -25,7 +25,7 @@ compile() {
 
 configure || fail "the unchanged copy does not configure: $(tail -5 "$work/configure.log")"
 
-# discovery links platform only: a header of control is out of its reach.
+# discovery links process and net only: a header of control is out of its reach.
 compile discovery CameraRow.cpp || fail "discovery does not compile unchanged: $(tail -5 "$work/build.log")"
 printf '#include "control/CommandFrame.h"\n' >> "$work/discovery/CameraRow.cpp"
 if compile discovery CameraRow.cpp; then
@@ -33,21 +33,43 @@ if compile discovery CameraRow.cpp; then
 fi
 grep -q 'control/CommandFrame.h' "$work/build.log" || fail "discovery failed for another reason: $(tail -5 "$work/build.log")"
 
-# platform is the bottom: not even discovery is in its reach.
-compile platform Text.cpp || fail "platform does not compile unchanged: $(tail -5 "$work/build.log")"
-printf '#include "discovery/CameraRow.h"\n' >> "$work/platform/Text.cpp"
-if compile platform Text.cpp; then
-  fail "platform compiled with an include of discovery"
+# The search's diagnosis is orvane-cli's alone: neither discovery nor control reaches it.
+compile discovery CameraListing.cpp || fail "discovery does not compile unchanged: $(tail -5 "$work/build.log")"
+printf '#include "diagnosis/SearchDiagnosis.h"\n' >> "$work/discovery/CameraListing.cpp"
+if compile discovery CameraListing.cpp; then
+  fail "discovery compiled with an include of diagnosis"
 fi
-grep -q 'discovery/CameraRow.h' "$work/build.log" || fail "platform failed for another reason: $(tail -5 "$work/build.log")"
+grep -q 'diagnosis/SearchDiagnosis.h' "$work/build.log" || fail "discovery failed for another reason: $(tail -5 "$work/build.log")"
+compile control FirmwareKind.cpp || fail "control does not compile unchanged: $(tail -5 "$work/build.log")"
+printf '#include "diagnosis/FirewallConfig.h"\n' >> "$work/control/FirmwareKind.cpp"
+if compile control FirmwareKind.cpp; then
+  fail "control compiled with an include of diagnosis"
+fi
+grep -q 'diagnosis/FirewallConfig.h' "$work/build.log" || fail "control failed for another reason: $(tail -5 "$work/build.log")"
 
-# The ONVIF client stands alone: not even platform is in its reach.
-compile onvif ProfileChoice.cpp || fail "onvif does not compile unchanged: $(tail -5 "$work/build.log")"
-printf '#include "platform/Text.h"\n' >> "$work/onvif/ProfileChoice.cpp"
-if compile onvif ProfileChoice.cpp; then
-  fail "onvif compiled with an include of platform"
+# net sits below the search: discovery is out of its reach.
+compile net NetworkInterfaces.cpp || fail "net does not compile unchanged: $(tail -5 "$work/build.log")"
+printf '#include "discovery/CameraRow.h"\n' >> "$work/net/NetworkInterfaces.cpp"
+if compile net NetworkInterfaces.cpp; then
+  fail "net compiled with an include of discovery"
 fi
-grep -q 'platform/Text.h' "$work/build.log" || fail "onvif failed for another reason: $(tail -5 "$work/build.log")"
+grep -q 'discovery/CameraRow.h' "$work/build.log" || fail "net failed for another reason: $(tail -5 "$work/build.log")"
+
+# process is the bottom of the core: the network is out of its reach.
+compile process Text.cpp || fail "process does not compile unchanged: $(tail -5 "$work/build.log")"
+printf '#include "net/Socket.h"\n' >> "$work/process/Text.cpp"
+if compile process Text.cpp; then
+  fail "process compiled with an include of net"
+fi
+grep -q 'net/Socket.h' "$work/build.log" || fail "process failed for another reason: $(tail -5 "$work/build.log")"
+
+# The ONVIF client stands alone: not even process is in its reach.
+compile onvif ProfileChoice.cpp || fail "onvif does not compile unchanged: $(tail -5 "$work/build.log")"
+printf '#include "process/Text.h"\n' >> "$work/onvif/ProfileChoice.cpp"
+if compile onvif ProfileChoice.cpp; then
+  fail "onvif compiled with an include of process"
+fi
+grep -q 'process/Text.h' "$work/build.log" || fail "onvif failed for another reason: $(tail -5 "$work/build.log")"
 
 # A subsystem folder gone: the configure stops and names it.
 rm -rf "$work/build" "$work/control"

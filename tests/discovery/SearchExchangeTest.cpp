@@ -4,7 +4,7 @@
 #include "discovery/CameraDirectory.h"
 #include "discovery/SearchAnswer.h"
 #include "discovery/SearchExchange.h"
-#include "platform/ProtocolTiming.h"
+#include "process/ProtocolTiming.h"
 #include "tests/support/Recorders.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 
 #include "batch/BatchRun.h"
 #include "fleet/FleetSteps.h"
-#include "platform/JobReport.h"
-#include "platform/JobReports.h"
-#include "platform/Socket.h"
+#include "process/JobReport.h"
+#include "process/JobReports.h"
+#include "net/Socket.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "control/FileUpload.h"
 #include "control/SettingFields.h"
-#include "platform/Text.h"
+#include "process/Text.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,7 +6,7 @@
 // the picture did not move within SECONDS.
 //   vidra_picture_peek ADDRESS STREAM SECONDS
 
-#include "platform/SharedLibrary.h"
+#include "registry/SharedLibrary.h"
 #include "preview/PluginInterface.h"
 #include "vidra/VidraApi.h"
 

@@ -1,6 +1,6 @@
 #include "preview/PluginRegistration.h"
 
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // an address change. Runs in a network namespace of its own (see
 // CMakeLists.txt): sv0 holds 192.0.2.1/24 and 198.51.100.1/28.
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 #include "tools/ipc-sim/LinkAddress.h"
 
 #include <arpa/inet.h>

@@ -2,7 +2,7 @@
 // prove nothing: its answers decode back to the camera it was told to play.
 
 #include "discovery/SearchAnswer.h"
-#include "platform/Socket.h"
+#include "net/Socket.h"
 #include "tools/ipc-sim/SimAnswer.h"
 #include "tools/ipc-sim/SimConfig.h"
 

@@ -2,8 +2,8 @@
 // Recording stand-ins for the windows: what a test installs in place of the
 // message boxes and the progress and main windows.
 
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
 
 #include <functional>
 #include <mutex>

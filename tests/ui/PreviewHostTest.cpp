@@ -4,7 +4,7 @@
 // and the CloseStream calls of Exit and of a close request. The plug-in
 // writes its calls to VIDRA_LOG.
 
-#include "platform/ClassRegistry.h"
+#include "registry/ClassRegistry.h"
 #include "preview/PluginRegistration.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/PluginTestSupport.h"

@@ -4,7 +4,7 @@
 // although the default route leads out of the Wi-Fi. Each case runs inside
 // scripts/test-lan with the topology tests/ui/CMakeLists.txt gives it.
 
-#include "platform/TemporaryAddress.h"
+#include "net/TemporaryAddress.h"
 #include "tests/ui/ListCells.h"
 #include "ui/CBatchDlg.h"
 #include "tests/ui/ModalDriver.h"

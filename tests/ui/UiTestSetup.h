@@ -2,9 +2,9 @@
 // What every window test installs before its first window: the compiled-in
 // resources and the Qt side of operator prompts and job reports.
 
-#include "platform/JobReports.h"
-#include "platform/OperatorPrompt.h"
-#include "platform/ProtocolTiming.h"
+#include "process/JobReports.h"
+#include "process/OperatorPrompt.h"
+#include "process/ProtocolTiming.h"
 #include "ui/QtJobReports.h"
 #include "ui/QtOperatorPrompt.h"
 #include "ui/Resources.h"

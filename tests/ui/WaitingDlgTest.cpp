@@ -2,7 +2,7 @@
 // boxes, the bar, OK refused while the upload runs, the failure path, the
 // firmware kind chosen from the path, and reports after the window is gone.
 
-#include "platform/JobReports.h"
+#include "process/JobReports.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/UiTestSetup.h"

@@ -11,7 +11,7 @@
 // change, with the settings a connection changed; a camera without
 // restart-ms takes such settings at once. One thread accepts on every listener and runs those restarts.
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 #include "tools/ipc-sim/CameraState.h"
 #include "tools/ipc-sim/CommandPort.h"
 #include "tools/ipc-sim/EventLog.h"

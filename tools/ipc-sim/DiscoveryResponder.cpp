@@ -1,6 +1,7 @@
 #include "tools/ipc-sim/DiscoveryResponder.h"
 
 #include "discovery/SearchAnswer.h"
+#include "net/IPv4.h"
 #include "tools/ipc-sim/SimAnswer.h"
 
 #include <arpa/inet.h>
@@ -34,12 +35,7 @@ std::vector<ScheduledAnswer> Schedule(const std::vector<SimCamera>& cameras)
     return plan;
 }
 
-std::string Dotted(const sockaddr_in& address)
-{
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return text;
-}
+std::string Dotted(const sockaddr_in& address) { return FormatIPv4(ntohl(address.sin_addr.s_addr)); }
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 // answer sent from the address the camera has now, with the version it has
 // now; a camera that is restarting stays silent.
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 #include "tools/ipc-sim/CameraState.h"
 #include "tools/ipc-sim/EventLog.h"
 #include "tools/ipc-sim/SimConfig.h"

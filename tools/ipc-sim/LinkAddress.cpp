@@ -1,6 +1,7 @@
 #include "tools/ipc-sim/LinkAddress.h"
 
-#include "platform/Socket.h"
+#include "net/IPv4.h"
+#include "net/Socket.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -96,28 +97,27 @@ int SendAdd(const Interface& where, in_addr address)
 
 bool IsUnicastAddress(const std::string& dotted)
 {
-    in_addr address{};
-    if (::inet_pton(AF_INET, dotted.c_str(), &address) != 1)
+    uint32_t host = 0;
+    if (!ParseIPv4(dotted.c_str(), host))
         return false;
-    const uint32_t host = ntohl(address.s_addr);
     const uint32_t first = host >> 24;
     return first != 0 && first != 127 && first < 224;
 }
 
 bool AddAddressBeside(const std::string& existing, const std::string& added, std::string& error)
 {
-    in_addr from{};
-    in_addr to{};
-    if (::inet_pton(AF_INET, existing.c_str(), &from) != 1 || ::inet_pton(AF_INET, added.c_str(), &to) != 1) {
+    uint32_t from = 0;
+    uint32_t to = 0;
+    if (!ParseIPv4(existing.c_str(), from) || !ParseIPv4(added.c_str(), to)) {
         error = "not-an-address";
         return false;
     }
     Interface where;
-    if (!FindInterface(from, where)) {
+    if (!FindInterface(in_addr{htonl(from)}, where)) {
         error = "no-interface-holds-" + existing;
         return false;
     }
-    const int result = SendAdd(where, to);
+    const int result = SendAdd(where, in_addr{htonl(to)});
     if (result == 0 || result == -EEXIST)
         return true;
     error = std::strerror(-result);

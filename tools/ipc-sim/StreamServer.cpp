@@ -1,6 +1,6 @@
 #include "tools/ipc-sim/StreamServer.h"
 
-#include "platform/Socket.h"
+#include "net/Socket.h"
 #include "tools/ipc-sim/OnvifService.h"
 #include "tools/ipc-sim/SharedEncoder.h"
 #include "tools/ipc-sim/TimeStrip.h"
