@@ -1,5 +1,6 @@
 #include "fleet/PlanSteps.h"
 
+#include "control/FirmwareKind.h"
 #include "control/SettingCommands.h"
 #include "fleet/FleetSteps.h"
 
@@ -65,9 +66,9 @@ batch::StepResult RunPlanOperation(const CameraWork& work, PlanField step, const
 {
     switch (step) {
     case PlanField::Version:
-        return UpgradeStep(work.firmware, work.now.version).run(job, address);
+        return UploadStepResult(UpdateFirmware(job, work.firmware.c_str(), address.c_str()));
     case PlanField::Ip:
-        return AddressStep(*Wanted(work, PlanField::Ip)).run(job, address);
+        return SettingStepResult(SetNetwork(job, address.c_str(), Wanted(work, PlanField::Ip)->c_str(), nullptr));
     case PlanField::Uid:
         return SettingStepResult(SetUid(job, address.c_str(), Wanted(work, PlanField::Uid)->c_str()));
     case PlanField::X:
